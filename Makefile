@@ -1,0 +1,37 @@
+# The project's commands. `make test` and `make demo` are the two the README promises.
+JOBS    ?= 2
+BUILD   ?= build
+CHECK   ?= build-check
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build test demo check bench format clean
+
+all: build
+
+deps:
+	@bash scripts/deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	bash host/demo.sh $(BUILD)/host/vantel
+
+# Address and undefined-behaviour sanitizers over the whole test suite.
+check: test
+	cmake -S . -B $(CHECK) -DCMAKE_BUILD_TYPE=Debug -DVANTEL_SANITIZE=ON
+	cmake --build $(CHECK) -j $(JOBS)
+	cd $(CHECK) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(CHECK)

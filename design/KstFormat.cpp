@@ -1,0 +1,2 @@
+#include "stdafx.h"
+#include "design/KstFormat.h"
