@@ -64,3 +64,34 @@ struct tagKstBlockRecord {
 static_assert(sizeof(tagKstHeader) == KST_HEADER_SIZE, "design header is 116 bytes");
 static_assert(sizeof(tagKstBlockRecord) == KST_BLOCK_RECORD_SIZE, "block record is 44 bytes");
 static_assert(KST_WORK_BUFFER_SIZE == 754176, "work buffer size");
+
+// One section of an "ENHANCE" trailer: its type, its size and where its body starts (a byte
+// offset from the start of the design).
+struct KST_SECTION {
+    LONG nType;
+    LONG nSize;
+    DWORD dwOffset;
+};
+
+// The structural check. nLength is the number of bytes the caller has (SIZE_MAX when the
+// caller trusts the buffer); nothing at or beyond it is read, and a design that would need
+// it is not well formed. With bUpperBounds the colour count must also be at most 78 and the
+// unit count at most 100000. When the header could be read, *pdwProperLength (if given)
+// receives the length of the design proper: stitch-data offset + 2 x unit count.
+BOOL KstCheckStructure(const BYTE* pData, size_t nLength, BOOL bUpperBounds,
+                       DWORD* pdwProperLength);
+
+// Writes the creation time (local time) as "YYYYMMDDhhmmss" into a 16-byte field: 14
+// digits followed by two zero bytes.
+void KstFormatDateTime(char* pszText16);
+
+// Writes the extents (left, top, right, bottom) and the four hoop margins derived from them.
+void KstSetExtents(tagKstHeader* pHeader, LONG nLeft, LONG nTop, LONG nRight, LONG nBottom);
+
+// Offset of the trailer: stitch-data offset + 2 x (unit count + unit count mod 2).
+DWORD KstTrailerOffset(const tagKstHeader* pHeader);
+
+// Reads the trailer of a design of nLength bytes. Returns the number of sections (0 when the
+// design has no trailer) and fills up to nMax entries; returns -1 when the trailer is
+// malformed: a directory or a section body that does not lie inside the buffer.
+int KstReadTrailer(const BYTE* pData, size_t nLength, KST_SECTION* pSections, int nMax);

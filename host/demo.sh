@@ -1,5 +1,16 @@
 #!/usr/bin/env bash
-# The guided tour of the library on the embedded simulated machine.
+# The guided tour of the library on the embedded simulated machine: runs every chapter in
+# host/demo/ in order, in a scratch folder, with the vantel program given as argument.
 set -euo pipefail
-vantel=${1:?usage: demo.sh PATH-TO-vantel}
-"$vantel" --help
+vantel=$(realpath "${1:?usage: demo.sh PATH-TO-vantel}")
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantel-demo-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export VANTEL="$vantel" DEMO_WORK="$work"
+for chapter in "$here"/demo/*.sh; do
+    echo
+    echo "=== $(sed -n 's/^# Chapter: //p' "$chapter") ==="
+    (cd "$work" && bash "$chapter")
+done
+echo
+echo "Demo finished."
