@@ -130,3 +130,12 @@ int KstReadTrailer(const BYTE* pData, size_t nLength, KST_SECTION* pSections, in
     }
     return nCount;
 }
+
+LONG KstSectionRecordCount(const BYTE* pData, const KST_SECTION* pSection) {
+    if (pData == NULL || pSection == NULL || pSection->nSize < 4)
+        return -1;
+    const LONG nCount = (LONG)ReadDword(pData + pSection->dwOffset);
+    if (nCount < 0 || (long long)nCount > (pSection->nSize - 4) / KST_BLOCK_RECORD_SIZE)
+        return -1;
+    return nCount;
+}
