@@ -95,7 +95,6 @@ DWORD KstTrailerOffset(const tagKstHeader* pHeader);
 // design has no trailer) and fills up to nMax entries; returns -1 when the trailer is
 // malformed: a directory or a section body that does not lie inside the buffer.
 int KstReadTrailer(const BYTE* pData, size_t nLength, KST_SECTION* pSections, int nMax);
-int KstReadTrailer(const BYTE* pData, size_t nLength, KST_SECTION* pSections, int nMax);
 
 // Number of block records in a block-record section (type 0) found by KstReadTrailer: the
 // stored count m when the 4-byte count and m records of 44 bytes lie inside the section, -1
