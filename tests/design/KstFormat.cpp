@@ -1,0 +1,288 @@
+// The design format: structural check, date-time text, margins, trailer location and reader.
+#include "stdafx.h"
+#include "design/KstFormat.h"
+#include "host/DesignSample.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+using host::AddCommand;
+using host::AddStitch;
+
+namespace {
+
+host::DesignParts Parts(int colours, const std::vector<BYTE>& units) {
+    host::DesignParts parts;
+    parts.colourTable.assign(colours, 5);
+    parts.typeTable.assign(colours, 0);
+    parts.units = units;
+    return parts;
+}
+
+void SetLong(std::vector<BYTE>& bytes, size_t offset, LONG value) {
+    std::memcpy(bytes.data() + offset, &value, sizeof(value));
+}
+
+bool Check(const std::vector<BYTE>& bytes, BOOL upper = FALSE) {
+    return KstCheckStructure(bytes.data(), bytes.size(), upper, nullptr) != FALSE;
+}
+
+// A design of `blocks` one-stitch colour blocks.
+std::vector<BYTE> Blocks(int blocks) {
+    std::vector<BYTE> units;
+    for (int b = 0; b < blocks; ++b) {
+        if (b > 0)
+            AddCommand(units, KST_COLOR_CHANGE, 0, 0);
+        AddStitch(units, 1, 1);
+    }
+    AddCommand(units, KST_END);
+    return host::WritePlainDesign(Parts(blocks, units));
+}
+
+} // namespace
+
+TEST(KstCheck, OneColourOneStitchPassesAndReportsTheProperLength) {
+    std::vector<BYTE> units;
+    AddStitch(units, 3, 4);
+    AddCommand(units, KST_END);
+    const auto bytes = host::WritePlainDesign(Parts(1, units));
+    DWORD proper = 0;
+    EXPECT_TRUE(KstCheckStructure(bytes.data(), bytes.size(), TRUE, &proper));
+    EXPECT_EQ(proper, 116u + 8 + 4);
+    // The whole design proper must lie in the buffer.
+    EXPECT_FALSE(KstCheckStructure(bytes.data(), proper - 1, FALSE, nullptr));
+    EXPECT_TRUE(KstCheckStructure(bytes.data(), proper, FALSE, nullptr));
+}
+
+TEST(KstCheck, RejectsBadHeaders) {
+    const auto good = Blocks(2);
+    ASSERT_TRUE(Check(good));
+    EXPECT_FALSE(KstCheckStructure(nullptr, 1000, FALSE, nullptr));
+    EXPECT_FALSE(KstCheckStructure(good.data(), 115, FALSE, nullptr));
+
+    auto bytes = good;
+    SetLong(bytes, 0, 116); // stitch-data offset must be above 116
+    EXPECT_FALSE(Check(bytes));
+    bytes = good;
+    SetLong(bytes, 24, 0);
+    EXPECT_FALSE(Check(bytes));
+    bytes = good;
+    SetLong(bytes, 28, 0);
+    EXPECT_FALSE(Check(bytes));
+    bytes = good;
+    SetLong(bytes, 24, -1); // unsigned: passes "at least 1" but never matches the blocks
+    EXPECT_FALSE(Check(bytes));
+    bytes = good;
+    SetLong(bytes, 24, 3); // one more colour than blocks
+    EXPECT_FALSE(Check(bytes));
+    bytes = good;
+    SetLong(bytes, 0, 0x7FFFFFFF); // offset far beyond the buffer
+    EXPECT_FALSE(Check(bytes));
+    bytes = good;
+    SetLong(bytes, 28, 0x7FFFFFFF); // unit count far beyond the buffer
+    EXPECT_FALSE(Check(bytes));
+}
+
+TEST(KstCheck, WalksCommandsAsTheFormatSays) {
+    // A colour change without its displacement before the count runs out.
+    std::vector<BYTE> units;
+    AddStitch(units, 1, 1);
+    AddCommand(units, KST_COLOR_CHANGE);
+    auto bytes = host::WritePlainDesign(Parts(2, units));
+    EXPECT_FALSE(Check(bytes));
+
+    // Units after the end code: fail when counted, pass when not.
+    units.clear();
+    AddStitch(units, 1, 1);
+    AddCommand(units, KST_END);
+    AddStitch(units, 2, 2);
+    bytes = host::WritePlainDesign(Parts(1, units));
+    EXPECT_FALSE(Check(bytes));
+    SetLong(bytes, 28, 2);
+    EXPECT_TRUE(Check(bytes));
+
+    // An unrecognised command is one unit: the colour change after it is still seen.
+    units.clear();
+    AddCommand(units, 0x07);
+    AddCommand(units, KST_COLOR_CHANGE, 0, 0);
+    AddStitch(units, 1, 1);
+    AddCommand(units, KST_END);
+    EXPECT_TRUE(Check(host::WritePlainDesign(Parts(2, units))));
+    EXPECT_FALSE(Check(host::WritePlainDesign(Parts(1, units))));
+
+    // Code 0x03 is not a colour change for the check; jumps take their displacement, which may
+    // look like a command.
+    units.clear();
+    AddCommand(units, KST_COLOR_CHANGE_ALT);
+    AddCommand(units, KST_JUMP_ALT);
+    AddStitch(units, KST_COMMAND, KST_COLOR_CHANGE);
+    AddCommand(units, KST_END);
+    EXPECT_TRUE(Check(host::WritePlainDesign(Parts(1, units))));
+}
+
+TEST(KstCheck, UpperBoundsApplyOnlyWhenAsked) {
+    const auto many = Blocks(79);
+    EXPECT_TRUE(Check(many, FALSE));
+    EXPECT_FALSE(Check(many, TRUE));
+    EXPECT_TRUE(Check(Blocks(78), TRUE));
+
+    std::vector<BYTE> units;
+    for (int i = 0; i < 100000; ++i)
+        AddStitch(units, 0, 1);
+    AddCommand(units, KST_END);
+    auto bytes = host::WritePlainDesign(Parts(1, units));
+    EXPECT_TRUE(Check(bytes, FALSE));
+    EXPECT_FALSE(Check(bytes, TRUE));
+    units.resize(units.size() - 4);
+    AddCommand(units, KST_END);
+    EXPECT_TRUE(Check(host::WritePlainDesign(Parts(1, units)), TRUE));
+}
+
+TEST(KstDateTime, FourteenDigitsOfLocalTimeAndTwoZeroBytes) {
+    auto text = [](time_t when) {
+        const struct tm* t = localtime(&when);
+        char buffer[64];
+        std::snprintf(buffer, sizeof(buffer), "%4d%02d%02d%02d%02d%02d", t->tm_year + 1900,
+                      t->tm_mon + 1, t->tm_mday, t->tm_hour, t->tm_min, t->tm_sec);
+        return std::string(buffer);
+    };
+    const std::string before = text(time(nullptr));
+    char field[16];
+    std::memset(field, 'x', sizeof(field));
+    KstFormatDateTime(field);
+    const std::string after = text(time(nullptr));
+    const std::string written(field, 14);
+    EXPECT_TRUE(written == before || written == after) << written;
+    EXPECT_EQ(field[14], 0);
+    EXPECT_EQ(field[15], 0);
+}
+
+TEST(KstExtents, MarginsPerHoopWithTheAllOrNothingRule) {
+    tagKstHeader header;
+    std::memset(&header, 0, sizeof(header));
+    KstSetExtents(&header, 600, 10, 10, 10);
+    const LONG none[4] = {-1, -1, -1, -1};
+    const LONG large[4] = {100, 990, 690, 990};
+    EXPECT_EQ(0, std::memcmp(header.rcMarginA, none, sizeof(none)));
+    EXPECT_EQ(0, std::memcmp(header.rcMarginB, none, sizeof(none)));
+    EXPECT_EQ(0, std::memcmp(header.rcMarginC, large, sizeof(large)));
+    EXPECT_EQ(0, std::memcmp(header.rcMarginD, large, sizeof(large)));
+    EXPECT_EQ(header.rcExtents[0], 600);
+    EXPECT_EQ(header.rcExtents[3], 10);
+
+    // An exact fit is a margin of 0, not -1; one unit more on any side spoils the hoop.
+    KstSetExtents(&header, 250, 250, 250, 250);
+    EXPECT_EQ(header.rcMarginB[0], 0);
+    EXPECT_EQ(header.rcMarginA[1], 300);
+    KstSetExtents(&header, 0, 0, 0, 600);
+    EXPECT_EQ(header.rcMarginA[0], -1);
+    const LONG tall[4] = {700, 1000, 700, 400};
+    EXPECT_EQ(0, std::memcmp(header.rcMarginC, tall, sizeof(tall)));
+}
+
+TEST(KstTrailer, LiesAfterTheStitchDataAndItsPadding) {
+    tagKstHeader header;
+    std::memset(&header, 0, sizeof(header));
+    header.dwStitchOffset = 124;
+    header.nUnits = 1001;
+    EXPECT_EQ(KstTrailerOffset(&header), 124u + 2004);
+    header.nUnits = 1000;
+    EXPECT_EQ(KstTrailerOffset(&header), 124u + 2000);
+}
+
+namespace {
+
+// A plain design of one block of `stitches` stitches followed by the given trailer bytes.
+std::vector<BYTE> WithTrailer(int stitches, const std::vector<BYTE>& trailer) {
+    std::vector<BYTE> units;
+    for (int i = 0; i < stitches; ++i)
+        AddStitch(units, 1, 0);
+    AddCommand(units, KST_END);
+    auto bytes = host::WritePlainDesign(Parts(1, units));
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    return bytes;
+}
+
+std::vector<BYTE> Trailer(int count, const std::vector<std::pair<LONG, LONG>>& directory,
+                          size_t bodyBytes) {
+    std::vector<BYTE> out(KST_TRAILER_TAG, KST_TRAILER_TAG + KST_TRAILER_TAG_SIZE);
+    out.push_back(static_cast<BYTE>(count));
+    for (const auto& entry : directory) {
+        out.resize(out.size() + 8);
+        std::memcpy(out.data() + out.size() - 8, &entry.first, 4);
+        std::memcpy(out.data() + out.size() - 4, &entry.second, 4);
+    }
+    out.resize(out.size() + bodyBytes, 0);
+    return out;
+}
+
+} // namespace
+
+TEST(KstTrailer, ReadsTheDirectoryAndBodyOffsets) {
+    // Odd unit count (3): the trailer follows two bytes of padding.
+    auto bytes = WithTrailer(2, Trailer(2, {{0, 48}, {2, 10}}, 58));
+    const DWORD directory = 116 + 8 + 6 + 2 + 8;
+    SetLong(bytes, directory + 16, 1); // record count of the first body
+    KST_SECTION sections[4];
+    ASSERT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 4), 2);
+    EXPECT_EQ(sections[0].nType, 0);
+    EXPECT_EQ(sections[0].nSize, 48);
+    EXPECT_EQ(sections[0].dwOffset, directory + 16);
+    EXPECT_EQ(sections[1].nType, 2);
+    EXPECT_EQ(sections[1].dwOffset, directory + 16 + 48);
+    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &sections[0]), 1);
+    // Fewer slots than sections: the count is still reported.
+    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 1), 2);
+}
+
+TEST(KstTrailer, NoTagNoTrailer) {
+    auto bytes = WithTrailer(2, {});
+    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), nullptr, 0), 0);
+    // The tag counts only at the computed place: here it sits two bytes too early.
+    auto early = WithTrailer(2, Trailer(0, {}, 0));
+    early.erase(early.end() - 10, early.end() - 8);
+    EXPECT_EQ(KstReadTrailer(early.data(), early.size(), nullptr, 0), 0);
+    // A tag without a count byte is malformed.
+    auto cut = WithTrailer(2, Trailer(1, {}, 0));
+    cut.pop_back();
+    EXPECT_EQ(KstReadTrailer(cut.data(), cut.size(), nullptr, 0), -1);
+}
+
+TEST(KstTrailer, DirectoriesAndBodiesOutsideTheBufferAreMalformed) {
+    KST_SECTION sections[255];
+    // The count byte is unsigned: 200 sections of 0 bytes each fit.
+    std::vector<std::pair<LONG, LONG>> empty(200, {1, 0});
+    auto bytes = WithTrailer(1, Trailer(200, empty, 0));
+    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 255), 200);
+    bytes.pop_back(); // the directory's last entry is cut short
+    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 255), -1);
+
+    auto body = WithTrailer(1, Trailer(1, {{1, 11}}, 10));
+    EXPECT_EQ(KstReadTrailer(body.data(), body.size(), sections, 255), -1);
+    body.push_back(0);
+    EXPECT_EQ(KstReadTrailer(body.data(), body.size(), sections, 255), 1);
+
+    auto negative = WithTrailer(1, Trailer(1, {{0, -4}}, 10));
+    EXPECT_EQ(KstReadTrailer(negative.data(), negative.size(), sections, 255), -1);
+    auto huge = WithTrailer(1, Trailer(2, {{0, 0x7FFFFFFF}, {1, 0x7FFFFFFF}}, 10));
+    EXPECT_EQ(KstReadTrailer(huge.data(), huge.size(), sections, 255), -1);
+}
+
+TEST(KstTrailer, RecordCountMustFitItsSection) {
+    auto bytes = WithTrailer(1, Trailer(1, {{0, 4 + 44}}, 48));
+    KST_SECTION section;
+    ASSERT_EQ(KstReadTrailer(bytes.data(), bytes.size(), &section, 1), 1);
+    const size_t count = section.dwOffset;
+    SetLong(bytes, count, 1);
+    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), 1);
+    SetLong(bytes, count, 2);
+    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), -1);
+    SetLong(bytes, count, -1);
+    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), -1);
+    section.nSize = 3;
+    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), -1);
+}
