@@ -1,0 +1,4 @@
+// The framework's extensions to the windowing classes.
+#pragma once
+
+#include "afxwin.h"
