@@ -83,14 +83,13 @@ static void SetMargins(LONG* pMargin, LONG nHalfWidth, LONG nHalfHeight, const L
 }
 
 void KstSetExtents(tagKstHeader* pHeader, LONG nLeft, LONG nTop, LONG nRight, LONG nBottom) {
-    pHeader->rcExtents[0] = nLeft;
-    pHeader->rcExtents[1] = nTop;
-    pHeader->rcExtents[2] = nRight;
-    pHeader->rcExtents[3] = nBottom;
-    SetMargins(pHeader->rcMarginA, 550, 550, pHeader->rcExtents);
-    SetMargins(pHeader->rcMarginB, 250, 250, pHeader->rcExtents);
-    SetMargins(pHeader->rcMarginC, 700, 1000, pHeader->rcExtents);
-    SetMargins(pHeader->rcMarginD, 700, 1000, pHeader->rcExtents);
+    // Built apart and copied in: the header is packed, its members may lie unaligned.
+    LONG rects[5][4] = {{nLeft, nTop, nRight, nBottom}};
+    SetMargins(rects[1], 550, 550, rects[0]);
+    SetMargins(rects[2], 250, 250, rects[0]);
+    SetMargins(rects[3], 700, 1000, rects[0]);
+    SetMargins(rects[4], 700, 1000, rects[0]);
+    memcpy((BYTE*)pHeader + 36, rects, sizeof(rects));
 }
 
 DWORD KstTrailerOffset(const tagKstHeader* pHeader) {

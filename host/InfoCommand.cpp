@@ -20,6 +20,7 @@ LONG ReadLong(const std::vector<BYTE>& bytes, size_t offset) {
 struct DesignReport {
     bool hasHeader = false;
     tagKstHeader header;
+    LONG rects[5][4]; // extents and the margins of hoops A to D, copied out of the packed header
     std::vector<LONG> colourTable;
     std::vector<LONG> typeTable;
     int sectionCount = 0; // -1: malformed trailer
@@ -60,12 +61,14 @@ std::string DescribeExtended(const std::vector<BYTE>& bytes, LONG colours) {
 DesignReport Examine(const std::vector<BYTE>& bytes) {
     DesignReport report;
     std::memset(&report.header, 0, sizeof(report.header));
+    std::memset(report.rects, 0, sizeof(report.rects));
     DWORD proper = 0;
     const BOOL structure = KstCheckStructure(bytes.data(), bytes.size(), FALSE, &proper);
     if (bytes.size() < KST_HEADER_SIZE)
         return report;
     report.hasHeader = true;
     std::memcpy(&report.header, bytes.data(), sizeof(report.header));
+    std::memcpy(report.rects, bytes.data() + 36, sizeof(report.rects));
     report.properLength = proper;
     report.wellFormed = structure && bytes.size() >= proper;
     const tagKstHeader& h = report.header;
@@ -136,11 +139,10 @@ void PrintJson(const DesignReport& r) {
     field("colours", number(h.nColors));
     field("units", number(h.nUnits));
     field("hoop", number(h.nHoop));
-    field("extents", r.hasHeader ? JsonList(h.rcExtents, 4) : "null");
-    const LONG* margins[4] = {h.rcMarginA, h.rcMarginB, h.rcMarginC, h.rcMarginD};
+    field("extents", r.hasHeader ? JsonList(r.rects[0], 4) : "null");
     std::string marginList = "[";
     for (int i = 0; i < 4; ++i)
-        marginList += (i ? ", " : "") + JsonList(margins[i], 4);
+        marginList += (i ? ", " : "") + JsonList(r.rects[1 + i], 4);
     field("margins", r.hasHeader ? marginList + "]" : "null");
     field("colour_table", JsonList(r.colourTable.data(), r.colourTable.size()));
     field("type_table", JsonList(r.typeTable.data(), r.typeTable.size()));
@@ -185,7 +187,7 @@ void PrintText(const std::string& path, size_t size, const DesignReport& r) {
     std::printf("units            %d\n", static_cast<int>(h.nUnits));
     std::printf("hoop             %d\n", static_cast<int>(h.nHoop));
     const char* names[5] = {"extents", "margins A", "margins B", "margins C", "margins D"};
-    const LONG* rects[5] = {h.rcExtents, h.rcMarginA, h.rcMarginB, h.rcMarginC, h.rcMarginD};
+    const LONG(*rects)[4] = r.rects;
     for (int i = 0; i < 5; ++i)
         std::printf("%-16s %d %d %d %d\n", names[i], static_cast<int>(rects[i][0]),
                     static_cast<int>(rects[i][1]), static_cast<int>(rects[i][2]),
