@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -29,25 +30,29 @@ std::atomic<double>& Scale() {
 // Real time at which emulated tick 0 lay, and the emulated ticks accumulated before the last
 // change of scale, so that GetTickCount never runs backwards when a test changes the scale.
 struct TickBase {
+    std::mutex lock; // guards the two fields below and changes of the scale
     std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
     double ticksAtOrigin = 0.0;
 };
 
 TickBase& Base() {
-    static TickBase base;
-    return base;
+    static TickBase* base = new TickBase; // never destroyed: threads may outlive exit
+    return *base;
 }
 
 } // namespace
 
 namespace emu {
 
-double TimeScale() { return Scale().load(); }
+double TimeScale() {
+    return Scale().load();
+}
 
 void SetTimeScale(double scale) {
     if (!(scale > 0.0))
         return;
     TickBase& base = Base();
+    std::lock_guard<std::mutex> lock(base.lock);
     auto now = std::chrono::steady_clock::now();
     double elapsed = std::chrono::duration<double, std::milli>(now - base.origin).count();
     base.ticksAtOrigin += elapsed / Scale().load();
@@ -77,10 +82,11 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 }
 
 DWORD WINAPI GetTickCount(void) {
-    const TickBase& base = Base();
-    double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               base.origin)
-                         .count();
+    TickBase& base = Base();
+    std::lock_guard<std::mutex> lock(base.lock);
+    double elapsed =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - base.origin)
+            .count();
     double ticks = base.ticksAtOrigin + elapsed / Scale().load();
     return static_cast<DWORD>(static_cast<unsigned long long>(ticks));
 }
