@@ -1,0 +1,478 @@
+// CFileData: the host's design record, SetDivideNo, JumpStitch and the division into parts.
+#include "stdafx.h"
+#include "design/FileData.h"
+#include "host/DesignSample.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+using host::AddCommand;
+using host::AddStitch;
+
+namespace {
+
+typedef std::vector<std::pair<int, int>> Moves;
+
+// The units JumpStitch writes, as (dx, dy) pairs in the downward axis, checking that each is a
+// jump command followed by its displacement.
+Moves Jumps(POINT from, POINT to) {
+    WORD buffer[64];
+    std::memset(buffer, 0xEE, sizeof(buffer));
+    WORD* p = buffer;
+    CFileData::JumpStitch(from, to, p);
+    Moves moves;
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(buffer);
+    const size_t count = p - buffer;
+    EXPECT_EQ(count % 2, 0u);
+    for (size_t i = 0; i + 1 < count; i += 2) {
+        EXPECT_EQ(bytes[2 * i], KST_COMMAND);
+        EXPECT_EQ(bytes[2 * i + 1], KST_JUMP);
+        moves.emplace_back(static_cast<signed char>(bytes[2 * i + 2]),
+                           -static_cast<signed char>(bytes[2 * i + 3]));
+    }
+    EXPECT_EQ(buffer[count], 0xEEEE) << "wrote past the units it reported";
+    return moves;
+}
+
+POINT Pt(LONG x, LONG y) {
+    POINT p = {x, y};
+    return p;
+}
+
+} // namespace
+
+TEST(JumpStitch, NoMoveShortMoveAndTheSplitExamples) {
+    EXPECT_EQ(Jumps(Pt(0, 0), Pt(0, 0)), Moves{});
+    EXPECT_EQ(Jumps(Pt(10, 10), Pt(15, 3)), (Moves{{5, -7}}));
+    EXPECT_EQ(Jumps(Pt(0, 0), Pt(127, -127)), (Moves{{127, -127}}));
+    EXPECT_EQ(Jumps(Pt(0, 0), Pt(300, 0)), (Moves{{127, 0}, {127, 0}, {46, 0}}));
+    // The remainder is written even when it is no move at all.
+    EXPECT_EQ(Jumps(Pt(0, 0), Pt(254, 0)), (Moves{{127, 0}, {127, 0}, {0, 0}}));
+    EXPECT_EQ(Jumps(Pt(300, 0), Pt(0, 0)), (Moves{{-127, 0}, {-127, 0}, {-46, 0}}));
+}
+
+TEST(JumpStitch, MinorAxisFollowsTheRateWithTruncation) {
+    // y major (|300| > |10|): rate 127 / 300 * 10 = 4.233; totals 4 and 8, remainder 2.
+    EXPECT_EQ(Jumps(Pt(0, 0), Pt(10, 300)), (Moves{{4, 127}, {4, 127}, {2, 46}}));
+    // A tie goes to x; negative minor totals truncate toward zero.
+    EXPECT_EQ(Jumps(Pt(0, 0), Pt(200, -200)), (Moves{{127, -127}, {73, -73}}));
+    EXPECT_EQ(Jumps(Pt(0, 0), Pt(-400, -130)),
+              (Moves{{-127, -41}, {-127, -41}, {-127, -41}, {-19, -7}}));
+}
+
+namespace {
+
+// One design: built from units with given colour and type tables, then given a custom trailer.
+struct Source {
+    std::vector<LONG> colours;
+    std::vector<BYTE> units;
+    std::vector<BYTE> bytes;
+
+    void Build(const std::vector<std::pair<LONG, std::vector<BYTE>>>& sections = {}) {
+        host::DesignParts parts;
+        parts.hoop = 2;
+        parts.colourTable = colours;
+        parts.typeTable.assign(colours.size(), 6);
+        parts.units = units;
+        bytes = host::WritePlainDesign(parts);
+        // A known date-time text, divide numbers, extents and margins.
+        std::memcpy(bytes.data() + 8, "19990101120000", 14);
+        bytes[22] = 7;
+        bytes[23] = 9;
+        for (int i = 0; i < 20; ++i) {
+            const LONG value = 1000 + i;
+            std::memcpy(bytes.data() + 36 + 4 * i, &value, 4);
+        }
+        if (sections.empty())
+            return;
+        bytes.insert(bytes.end(), KST_TRAILER_TAG, KST_TRAILER_TAG + KST_TRAILER_TAG_SIZE);
+        bytes.push_back(static_cast<BYTE>(sections.size()));
+        for (const auto& section : sections) {
+            const LONG size = static_cast<LONG>(section.second.size());
+            bytes.insert(bytes.end(), reinterpret_cast<const BYTE*>(&section.first),
+                         reinterpret_cast<const BYTE*>(&section.first) + 4);
+            bytes.insert(bytes.end(), reinterpret_cast<const BYTE*>(&size),
+                         reinterpret_cast<const BYTE*>(&size) + 4);
+        }
+        for (const auto& section : sections)
+            bytes.insert(bytes.end(), section.second.begin(), section.second.end());
+    }
+};
+
+std::vector<BYTE> RecordBlock(const std::vector<std::pair<LONG, LONG>>& blockAndTag) {
+    std::vector<BYTE> body(4 + 44 * blockAndTag.size());
+    const LONG count = static_cast<LONG>(blockAndTag.size());
+    std::memcpy(body.data(), &count, 4);
+    for (size_t r = 0; r < blockAndTag.size(); ++r) {
+        tagKstBlockRecord record;
+        record.nBlock = blockAndTag[r].first;
+        for (int i = 0; i < 10; ++i)
+            record.nData[i] = blockAndTag[r].second * 100 + i;
+        std::memcpy(body.data() + 4 + 44 * r, &record, 44);
+    }
+    return body;
+}
+
+// A part read back from the part buffer.
+struct Part {
+    int length = 0;
+    tagKstHeader header;
+    std::vector<LONG> colours, types;
+    std::vector<BYTE> units; // without padding
+    std::vector<BYTE> raw;   // the whole part
+    int sections = 0;
+    KST_SECTION section = {0, 0, 0};
+    std::vector<std::pair<LONG, LONG>> records; // block index, tag
+};
+
+LONG LongAt(const std::vector<BYTE>& bytes, size_t offset) {
+    LONG value;
+    std::memcpy(&value, bytes.data() + offset, 4);
+    return value;
+}
+
+Part ReadPart(const std::vector<BYTE>& buffer, int length) {
+    Part part;
+    part.length = length;
+    part.raw.assign(buffer.begin(), buffer.begin() + length);
+    std::memcpy(&part.header, buffer.data(), sizeof(part.header));
+    const int k = part.header.nColors;
+    for (int i = 0; i < k; ++i) {
+        part.colours.push_back(LongAt(buffer, 116 + 4 * i));
+        part.types.push_back(LongAt(buffer, 116 + 4 * (k + i)));
+    }
+    const size_t offset = part.header.dwStitchOffset;
+    part.units.assign(buffer.begin() + offset, buffer.begin() + offset + 2 * part.header.nUnits);
+    part.sections = KstReadTrailer(part.raw.data(), part.raw.size(), &part.section, 1);
+    if (part.sections == 1) {
+        const LONG m = KstSectionRecordCount(part.raw.data(), &part.section);
+        for (LONG r = 0; r < m; ++r) {
+            const size_t at = part.section.dwOffset + 4 + 44 * r;
+            part.records.emplace_back(LongAt(part.raw, at), LongAt(part.raw, at + 4) / 100);
+        }
+    }
+    return part;
+}
+
+struct Divider {
+    std::vector<BYTE> buffer = std::vector<BYTE>(KST_WORK_BUFFER_SIZE + 64, 0xAB);
+    int position = 1;
+
+    // The source is copied with zero bytes behind it: the division looks for a trailer tag
+    // at the trailer's place, which lies past the end of a design that has none.
+    int Next(const Source& source, int budget, int first = 0, int second = 0) {
+        std::vector<BYTE> padded = source.bytes;
+        padded.resize(padded.size() + 16, 0);
+        const int length =
+            CFileData::DivideKst(padded.data(), position, buffer.data(), budget, first, second);
+        for (size_t i = KST_WORK_BUFFER_SIZE; i < buffer.size(); ++i)
+            EXPECT_EQ(buffer[i], 0xAB) << "written past the part buffer";
+        return length;
+    }
+    Part Read(int length) const { return ReadPart(buffer, length); }
+};
+
+// Three blocks: three stitches; a jump and two stitches; three stitches. 15 units.
+Source ThreeBlocks() {
+    Source s;
+    s.colours = {0x11, 0x22, 0x33};
+    for (int i = 0; i < 3; ++i)
+        AddStitch(s.units, 10, 0);
+    AddCommand(s.units, KST_COLOR_CHANGE, 0, 0);
+    AddCommand(s.units, KST_JUMP, 20, 10);
+    AddStitch(s.units, 5, 0);
+    AddStitch(s.units, 5, 0);
+    AddCommand(s.units, KST_COLOR_CHANGE, 0, 0); // at (60, -10)
+    for (int i = 0; i < 3; ++i)
+        AddStitch(s.units, 0, 5);
+    AddCommand(s.units, KST_END);
+    return s;
+}
+
+std::vector<BYTE> Slice(const std::vector<BYTE>& units, size_t from, size_t count) {
+    return std::vector<BYTE>(units.begin() + 2 * from, units.begin() + 2 * (from + count));
+}
+
+std::vector<BYTE> Concat(std::vector<BYTE> a, const std::vector<BYTE>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+TEST(DivideKst, AWholeDesignWithinTheBudgetIsOnePart) {
+    Source s = ThreeBlocks();
+    s.Build({{KST_SECTION_HALF1, std::vector<BYTE>(10, 0x55)},
+             {KST_SECTION_BLOCKS, RecordBlock({{0, 1}, {2, 2}, {1, 3}})},
+             {KST_SECTION_HALF2, std::vector<BYTE>(6, 0x66)}});
+    Divider d;
+    const int length = d.Next(s, 1000, 0x1FF, 258);
+    EXPECT_EQ(d.position, 0);
+    const Part p = d.Read(length);
+    EXPECT_EQ(p.header.dwStitchOffset, 116u + 24);
+    EXPECT_EQ(p.header.dwFlags, static_cast<DWORD>(KST_FLAGS_PLAIN));
+    EXPECT_NE(std::string(p.header.szDateTime, 14), "19990101120000");
+    EXPECT_EQ(p.header.byDivideNo1, 0xFF);
+    EXPECT_EQ(p.header.byDivideNo2, 2);
+    EXPECT_EQ(p.header.nColors, 3);
+    EXPECT_EQ(p.header.nUnits, 15);
+    EXPECT_EQ(0, std::memcmp(p.raw.data() + 32, s.bytes.data() + 32, 116 - 32))
+        << "hoop, extents and margins are copied, not recomputed";
+    EXPECT_EQ(p.colours, (std::vector<LONG>{0x11, 0x22, 0x33}));
+    EXPECT_EQ(p.types, (std::vector<LONG>{13, 13, 13}));
+    EXPECT_EQ(p.units, s.units);
+    // Odd unit count: one zero unit of padding, then the trailer with the records only.
+    EXPECT_EQ(LongAt(p.raw, 140 + 30) & 0xFFFF, 0);
+    EXPECT_EQ(p.sections, 1);
+    EXPECT_EQ(p.section.nType, KST_SECTION_BLOCKS);
+    EXPECT_EQ(p.section.nSize, 4 + 3 * 44);
+    EXPECT_EQ(p.records, (Moves{{0, 1}, {2, 2}, {1, 3}}));
+    EXPECT_EQ(length, 140 + 32 + 20 + 3 * 44);
+    EXPECT_TRUE(KstCheckStructure(p.raw.data(), p.raw.size(), TRUE, nullptr));
+}
+
+TEST(DivideKst, ThreeBlocksWithABudgetForTwo) {
+    Source s = ThreeBlocks();
+    s.Build({{KST_SECTION_BLOCKS, RecordBlock({{0, 1}, {1, 2}, {2, 3}, {1, 4}, {5, 5}})}});
+    Divider d;
+    const Part first = d.Read(d.Next(s, 10));
+    EXPECT_EQ(d.position, 3);
+    // Blocks 0 and 1; the second colour change became the end code.
+    std::vector<BYTE> expected = Slice(s.units, 0, 9);
+    AddCommand(expected, KST_END);
+    EXPECT_EQ(first.units, expected);
+    EXPECT_EQ(first.header.nColors, 2);
+    EXPECT_EQ(first.colours, (std::vector<LONG>{0x11, 0x22}));
+    EXPECT_EQ(first.records, (Moves{{0, 1}, {1, 2}, {1, 4}}));
+    EXPECT_EQ(first.length, 116 + 16 + 20 + 20 + 3 * 44);
+
+    const Part second = d.Read(d.Next(s, 10));
+    EXPECT_EQ(d.position, 0);
+    // A jump from the origin to where that colour change stood, then block 2.
+    std::vector<BYTE> lead;
+    AddCommand(lead, KST_JUMP, 60, 10);
+    EXPECT_EQ(second.units, Concat(lead, Slice(s.units, 11, 4)));
+    EXPECT_EQ(second.colours, (std::vector<LONG>{0x33}));
+    EXPECT_EQ(second.types, (std::vector<LONG>{13}));
+    EXPECT_EQ(second.records, (Moves{{0, 3}}));
+    EXPECT_EQ(second.length, 116 + 8 + 12 + 20 + 44);
+}
+
+TEST(DivideKst, PositionsAcrossThreeParts) {
+    Source s = ThreeBlocks();
+    s.Build();
+    Divider d;
+    std::vector<int> positions;
+    std::vector<Part> parts;
+    for (int i = 0; i < 4 && (i == 0 || d.position != 0); ++i) {
+        const int length = d.Next(s, 5);
+        ASSERT_NE(length, 0);
+        positions.push_back(d.position);
+        parts.push_back(d.Read(length));
+    }
+    EXPECT_EQ(positions, (std::vector<int>{2, 3, 0}));
+    // No records: no trailer at all.
+    for (const Part& p : parts)
+        EXPECT_EQ(p.sections, 0);
+    // The second part starts with a jump to (30, 0), where the first colour change stood, and
+    // has 7 units: padded with one zero unit.
+    std::vector<BYTE> lead;
+    AddCommand(lead, KST_JUMP, 30, 0);
+    std::vector<BYTE> body = Slice(s.units, 5, 4);
+    AddCommand(body, KST_END);
+    EXPECT_EQ(parts[1].units, Concat(lead, body));
+    EXPECT_EQ(parts[1].length, 116 + 8 + 16);
+    EXPECT_EQ(parts[1].raw[parts[1].length - 1], 0);
+}
+
+TEST(DivideKst, TheBudgetCountsUnitsBeforeTheEndCode) {
+    Source s = ThreeBlocks();
+    s.Build();
+    Divider d;
+    EXPECT_EQ(d.Read(d.Next(s, 14)).header.nColors, 3);
+    EXPECT_EQ(d.position, 0);
+    d.position = 1;
+    EXPECT_EQ(d.Read(d.Next(s, 13)).header.nColors, 2);
+    EXPECT_EQ(d.position, 3);
+}
+
+TEST(DivideKst, BudgetTooSmallOrPositionBeyondTheBlocks) {
+    Source s = ThreeBlocks();
+    s.Build();
+    Divider d;
+    EXPECT_EQ(d.Next(s, 2), 0);
+    EXPECT_EQ(d.position, 1) << "no colour change within the budget leaves the position";
+    d.position = 3;
+    EXPECT_EQ(d.Next(s, 2), 0);
+    EXPECT_EQ(d.position, 3);
+    d.position = 4;
+    EXPECT_EQ(d.Next(s, 100), 0);
+    EXPECT_EQ(d.position, 3) << "a failed skip leaves the position one back";
+    d.position = 0;
+    EXPECT_EQ(d.Next(s, 100), 0);
+    EXPECT_EQ(d.position, 0);
+}
+
+TEST(DivideKst, UnassignedColourEntriesArePassedOver) {
+    Source s = ThreeBlocks();
+    s.colours = {0x11, -1, 0x22, 0x33};
+    s.Build();
+    Divider d;
+    EXPECT_EQ(d.Read(d.Next(s, 100)).colours, (std::vector<LONG>{0x11, 0x22, 0x33}));
+    // Skipping takes the unassigned entry too.
+    d.position = 3;
+    EXPECT_EQ(d.Read(d.Next(s, 100)).colours, (std::vector<LONG>{0x33}));
+    // The end code takes the entry at the cursor even when it is unassigned.
+    s.colours = {0x11, 0x22, -1};
+    s.Build();
+    d.position = 1;
+    EXPECT_EQ(d.Read(d.Next(s, 100)).colours, (std::vector<LONG>{0x11, 0x22, -1}));
+}
+
+TEST(DivideKst, SkippedJumpsMoveTheLeadInAndUnknownCommandsAreDropped) {
+    Source s;
+    s.colours = {1, 2};
+    AddCommand(s.units, KST_JUMP, 127, 0);
+    AddCommand(s.units, KST_JUMP_ALT, 127, -127);
+    AddStitch(s.units, 46, 0);
+    AddCommand(s.units, KST_COLOR_CHANGE, 0, 0); // at (300, 127)
+    AddCommand(s.units, 0x07);
+    AddStitch(s.units, 1, 1);
+    AddCommand(s.units, KST_END);
+    s.Build();
+    Divider d;
+    d.position = 2;
+    const Part p = d.Read(d.Next(s, 100));
+    std::vector<BYTE> expected;
+    AddCommand(expected, KST_JUMP, 127, -53); // rate 127 / 300 * 127 = 53.76
+    AddCommand(expected, KST_JUMP, 127, -54);
+    AddCommand(expected, KST_JUMP, 46, -20);
+    AddStitch(expected, 1, 1);
+    AddCommand(expected, KST_END);
+    EXPECT_EQ(p.units, expected);
+    EXPECT_EQ(d.position, 0);
+}
+
+TEST(DivideKst, AtMostSeventyEightBlocksAndRecordsPerPart) {
+    Source s;
+    std::vector<std::pair<LONG, LONG>> records;
+    for (int b = 0; b < 80; ++b) {
+        s.colours.push_back(b);
+        if (b > 0)
+            AddCommand(s.units, KST_COLOR_CHANGE, 0, 0);
+        AddStitch(s.units, 1, 0);
+    }
+    AddCommand(s.units, KST_END);
+    for (int r = 0; r < 81; ++r)
+        records.emplace_back(r % 2, r);
+    records.emplace_back(79, 500);
+    s.Build({{KST_SECTION_BLOCKS, RecordBlock(records)}});
+    Divider d;
+    const Part first = d.Read(d.Next(s, 100000));
+    EXPECT_EQ(d.position, 79);
+    EXPECT_EQ(first.header.nColors, 78);
+    ASSERT_EQ(first.records.size(), 78u);
+    for (int r = 0; r < 78; ++r)
+        EXPECT_EQ(first.records[r], (std::pair<LONG, LONG>(r % 2, r))) << r;
+    const Part second = d.Read(d.Next(s, 100000));
+    EXPECT_EQ(d.position, 0);
+    EXPECT_EQ(second.colours, (std::vector<LONG>{78, 79}));
+    EXPECT_EQ(second.records, (Moves{{1, 500}}));
+}
+
+TEST(DivideKst, WithoutAnEndCodeTheLastBlockComesAgain) {
+    Source s;
+    s.colours = {1, 2};
+    AddStitch(s.units, 1, 0);
+    AddCommand(s.units, KST_COLOR_CHANGE, 0, 0);
+    AddStitch(s.units, 2, 0);
+    AddStitch(s.units, 3, 0);
+    s.Build();
+    Divider d;
+    const Part first = d.Read(d.Next(s, 100));
+    EXPECT_EQ(d.position, 2);
+    EXPECT_EQ(first.header.nColors, 1);
+    EXPECT_EQ(first.units, s.units);
+    const Part again = d.Read(d.Next(s, 100));
+    EXPECT_EQ(d.position, 2);
+    std::vector<BYTE> expected;
+    AddCommand(expected, KST_JUMP, 1, 0);
+    EXPECT_EQ(again.units, Concat(expected, Slice(s.units, 3, 2)));
+}
+
+TEST(DivideKst, NeverWritesPastThePartBuffer) {
+    Source s;
+    s.colours = {1};
+    for (int i = 0; i < 380000; ++i)
+        AddStitch(s.units, 0, 0);
+    AddCommand(s.units, KST_END);
+    s.Build();
+    Divider d;
+    EXPECT_EQ(d.Next(s, 0x7FFFFFFF), 0);
+    // One unit less than the stitch area fits.
+    s.units.resize(2 * ((KST_WORK_BUFFER_SIZE - 116 - 8) / 2 - 1));
+    AddCommand(s.units, KST_END);
+    s.Build();
+    d.position = 1;
+    EXPECT_EQ(d.Next(s, 0x7FFFFFFF), static_cast<int>(116 + 8 + s.units.size()));
+}
+
+TEST(SetDivideNo, StampsAWellFormedDesignOnly) {
+    Source s = ThreeBlocks();
+    s.Build();
+    std::vector<BYTE> bytes = s.bytes;
+    EXPECT_TRUE(CFileData::SetDivideNo(bytes.data(), 12345, 2, 1));
+    EXPECT_EQ(bytes[22], 1);
+    EXPECT_EQ(bytes[23], 2);
+    EXPECT_TRUE(CFileData::SetDivideNo(bytes.data(), 0, 0x304, static_cast<char>(0xFE)));
+    EXPECT_EQ(bytes[22], 0xFE);
+    EXPECT_EQ(bytes[23], 4);
+
+    std::vector<BYTE> bad = s.bytes;
+    const LONG colours = 2;
+    std::memcpy(bad.data() + 24, &colours, 4);
+    const std::vector<BYTE> before = bad;
+    EXPECT_FALSE(CFileData::SetDivideNo(bad.data(), 0, 2, 1));
+    EXPECT_EQ(bad, before);
+    EXPECT_FALSE(CFileData::SetDivideNo(nullptr, 0, 2, 1));
+}
+
+TEST(SetDivideNo, AppliesTheUpperBounds) {
+    Source s;
+    for (int b = 0; b < 79; ++b) {
+        s.colours.push_back(b);
+        if (b > 0)
+            AddCommand(s.units, KST_COLOR_CHANGE, 0, 0);
+        AddStitch(s.units, 1, 0);
+    }
+    AddCommand(s.units, KST_END);
+    s.Build();
+    EXPECT_TRUE(KstCheckStructure(s.bytes.data(), s.bytes.size(), FALSE, nullptr));
+    EXPECT_FALSE(CFileData::SetDivideNo(s.bytes.data(), 0, 2, 1));
+}
+
+TEST(CFileDataRecord, HoldsAPointerItDoesNotOwn) {
+    static_assert(sizeof(CFileData::m_pData) == sizeof(void*), "a pointer fits m_pData");
+    CFileData empty;
+    EXPECT_EQ(empty.m_pData, 0u);
+    EXPECT_EQ(empty.m_nLength, 0);
+    EXPECT_EQ(empty.m_strFileName.GetLength(), 0);
+
+    std::vector<BYTE> design(10, 1);
+    CFileData record;
+    record.m_pData = reinterpret_cast<DWORD_PTR>(design.data());
+    record.m_nLength = 10;
+    record.m_strFileName = "rose.kst";
+    CFileData copy(record);
+    CFileData assigned;
+    assigned = record;
+    for (const CFileData* p : {&copy, &assigned}) {
+        EXPECT_EQ(reinterpret_cast<BYTE*>(p->m_pData), design.data());
+        EXPECT_EQ(p->m_nLength, 10);
+        EXPECT_STREQ(static_cast<const char*>(p->m_strFileName), "rose.kst");
+    }
+}
