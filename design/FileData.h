@@ -9,31 +9,31 @@
 
 class AFX_EXT_CLASS CFileData {
 public:
-  CFileData();
-  CFileData(const CFileData &other);
-  CFileData &operator=(const CFileData &other);
-  ~CFileData();
+    CFileData();
+    CFileData(const CFileData& other);
+    CFileData& operator=(const CFileData& other);
+    ~CFileData();
 
-  // Checks the design (structure and upper bounds) and stamps its two
-  // divide-number bytes: cFirst at header offset 22, the low 8 bits of nSecond
-  // at offset 23. nReserved is not consulted. FALSE, and the design unchanged,
-  // when the design is malformed.
-  static bool SetDivideNo(BYTE *pData, int nReserved, int nSecond, char cFirst);
+    // Checks the design (structure and upper bounds) and stamps its two
+    // divide-number bytes: cFirst at header offset 22, the low 8 bits of nSecond
+    // at offset 23. nReserved is not consulted. FALSE, and the design unchanged,
+    // when the design is malformed.
+    static bool SetDivideNo(BYTE* pData, int nReserved, int nSecond, char cFirst);
 
-  // Appends jump units that move the needle from ptFrom to ptTo (downward
-  // vertical axis), none for no move, and advances pUnit past them.
-  static void JumpStitch(POINT ptFrom, POINT ptTo, WORD *&pUnit);
+    // Appends jump units that move the needle from ptFrom to ptTo (downward
+    // vertical axis), none for no move, and advances pUnit past them.
+    static void JumpStitch(POINT ptFrom, POINT ptTo, WORD*& pUnit);
 
-  // Writes the part of pSource that starts at colour block nPosition (1-based)
-  // into pPart (KST_WORK_BUFFER_SIZE bytes) and returns its length; on return
-  // nPosition is the block at which the next part starts, or 0 after the part
-  // that reaches the design's end. 0 when no part was written. The source is
-  // trusted: check it first (SetDivideNo).
-  static int DivideKst(const BYTE *pSource, int &nPosition, BYTE *pPart,
-                       int nBudget, int nFirst, int nSecond);
+    // Writes the part of pSource that starts at colour block nPosition (1-based)
+    // into pPart (KST_WORK_BUFFER_SIZE bytes) and returns its length; on return
+    // nPosition is the block at which the next part starts, or 0 after the part
+    // that reaches the design's end. 0 when no part was written. The source is
+    // trusted: check it first (SetDivideNo).
+    static int DivideKst(const BYTE* pSource, int& nPosition, BYTE* pPart, int nBudget, int nFirst,
+                         int nSecond);
 
-  // The design buffer (not owned), held as a pointer-sized value.
-  DWORD_PTR m_pData;
-  int m_nLength;
-  CString m_strFileName;
+    // The design buffer (not owned), held as a pointer-sized value.
+    DWORD_PTR m_pData;
+    int m_nLength;
+    CString m_strFileName;
 };

@@ -15,99 +15,89 @@ namespace {
 // without one.
 const size_t kReadSlack = 16;
 
-int Fail(const std::string &message, int status) {
-  std::fprintf(stderr, "vantel divide: %s\n", message.c_str());
-  return status;
+int Fail(const std::string& message, int status) {
+    std::fprintf(stderr, "vantel divide: %s\n", message.c_str());
+    return status;
 }
 
-bool EndsWithEndCode(const std::vector<BYTE> &part, int length) {
-  tagKstHeader header;
-  std::memcpy(&header, part.data(), sizeof(header));
-  const size_t last =
-      header.dwStitchOffset + 2 * static_cast<size_t>(header.nUnits) - 2;
-  return header.nUnits >= 1 && last + 2 <= static_cast<size_t>(length) &&
-         part[last] == KST_COMMAND && part[last + 1] == KST_END;
+bool EndsWithEndCode(const std::vector<BYTE>& part, int length) {
+    tagKstHeader header;
+    std::memcpy(&header, part.data(), sizeof(header));
+    const size_t last = header.dwStitchOffset + 2 * static_cast<size_t>(header.nUnits) - 2;
+    return header.nUnits >= 1 && last + 2 <= static_cast<size_t>(length) &&
+           part[last] == KST_COMMAND && part[last + 1] == KST_END;
 }
 
-int RunDivide(const std::vector<std::string> &words) {
-  host::Args args(words, {});
-  const auto budget = args.GetNumber("budget", 0);
-  const auto first = args.GetNumber("first", 0);
-  const auto second = args.GetNumber("second", 0);
-  const auto outDir = args.Get("out");
-  if (!args.Ok())
-    return Fail(args.Error(), 2);
-  if (args.Positional().size() != 1 || !args.Has("budget") || !outDir)
-    return Fail("usage: vantel divide FILE --budget N [--first B] [--second B] "
-                "--out DIR",
-                2);
-  if (*budget < 1 || *budget > 0x7FFFFFFF)
-    return Fail("--budget takes a number of stitch units from 1 to 2147483647",
-                2);
-  if (*first < 0 || *first > 255 || *second < 0 || *second > 255)
-    return Fail("--first and --second take a byte value from 0 to 255", 2);
+int RunDivide(const std::vector<std::string>& words) {
+    host::Args args(words, {});
+    const auto budget = args.GetNumber("budget", 0);
+    const auto first = args.GetNumber("first", 0);
+    const auto second = args.GetNumber("second", 0);
+    const auto outDir = args.Get("out");
+    if (!args.Ok())
+        return Fail(args.Error(), 2);
+    if (args.Positional().size() != 1 || !args.Has("budget") || !outDir)
+        return Fail("usage: vantel divide FILE --budget N [--first B] [--second B] "
+                    "--out DIR",
+                    2);
+    if (*budget < 1 || *budget > 0x7FFFFFFF)
+        return Fail("--budget takes a number of stitch units from 1 to 2147483647", 2);
+    if (*first < 0 || *first > 255 || *second < 0 || *second > 255)
+        return Fail("--first and --second take a byte value from 0 to 255", 2);
 
-  const std::string path = args.Positional()[0];
-  std::vector<BYTE> source;
-  if (!host::ReadWholeFile(path, source))
-    return Fail("cannot read " + path, 2);
-  const size_t length = source.size();
-  // The division trusts its source: check the design and its trailer first.
-  DWORD proper = 0;
-  if (!KstCheckStructure(source.data(), length, TRUE, &proper) ||
-      length < proper)
-    return Fail(
-        path +
-            " is not a well-formed design within 78 colours and 100000 units",
-        1);
-  if (KstReadTrailer(source.data(), length, NULL, 0) < 0)
-    return Fail(path + " has a malformed trailer", 1);
-  source.resize(length + kReadSlack, 0);
+    const std::string path = args.Positional()[0];
+    std::vector<BYTE> source;
+    if (!host::ReadWholeFile(path, source))
+        return Fail("cannot read " + path, 2);
+    const size_t length = source.size();
+    // The division trusts its source: check the design and its trailer first.
+    DWORD proper = 0;
+    if (!KstCheckStructure(source.data(), length, TRUE, &proper) || length < proper)
+        return Fail(path + " is not a well-formed design within 78 colours and 100000 units", 1);
+    if (KstReadTrailer(source.data(), length, NULL, 0) < 0)
+        return Fail(path + " has a malformed trailer", 1);
+    source.resize(length + kReadSlack, 0);
 
-  std::error_code error;
-  std::filesystem::create_directories(*outDir, error);
-  if (error)
-    return Fail("cannot create " + *outDir + ": " + error.message(), 2);
-  const std::string stem = std::filesystem::path(path).stem().string();
+    std::error_code error;
+    std::filesystem::create_directories(*outDir, error);
+    if (error)
+        return Fail("cannot create " + *outDir + ": " + error.message(), 2);
+    const std::string stem = std::filesystem::path(path).stem().string();
 
-  std::vector<BYTE> part(KST_WORK_BUFFER_SIZE);
-  int position = 1;
-  for (int k = 1; position != 0; ++k) {
-    const int start = position;
-    const int size = CFileData::DivideKst(
-        source.data(), position, part.data(), static_cast<int>(*budget),
-        static_cast<int>(*first), static_cast<int>(*second));
-    if (size == 0) {
-      if (k == 1)
-        return Fail("cannot divide " + path + " with a budget of " +
-                        std::to_string(*budget) +
-                        " units: its first colour block does not fit",
-                    1);
-      return Fail("colour block " + std::to_string(start) + " of " + path +
-                      " does not fit a budget of " + std::to_string(*budget) +
-                      " units; parts 1 to " + std::to_string(k - 1) +
-                      " were written",
-                  1);
+    std::vector<BYTE> part(KST_WORK_BUFFER_SIZE);
+    int position = 1;
+    for (int k = 1; position != 0; ++k) {
+        const int start = position;
+        const int size =
+            CFileData::DivideKst(source.data(), position, part.data(), static_cast<int>(*budget),
+                                 static_cast<int>(*first), static_cast<int>(*second));
+        if (size == 0) {
+            if (k == 1)
+                return Fail("cannot divide " + path + " with a budget of " +
+                                std::to_string(*budget) +
+                                " units: its first colour block does not fit",
+                            1);
+            return Fail("colour block " + std::to_string(start) + " of " + path +
+                            " does not fit a budget of " + std::to_string(*budget) +
+                            " units; parts 1 to " + std::to_string(k - 1) + " were written",
+                        1);
+        }
+        const std::string file =
+            (std::filesystem::path(*outDir) / (stem + "_" + std::to_string(k) + ".kst")).string();
+        if (!host::WriteWholeFile(file, part.data(), static_cast<size_t>(size)))
+            return Fail("cannot write " + file, 2);
+        std::printf("%s\t%d bytes\tposition %d\n", file.c_str(), size, position);
+        if (position != 0 && !EndsWithEndCode(part, size)) {
+            std::printf("%s has no end code: this part reaches the end of its stitch data "
+                        "without one, so the division stops here\n",
+                        path.c_str());
+            break;
+        }
     }
-    const std::string file = (std::filesystem::path(*outDir) /
-                              (stem + "_" + std::to_string(k) + ".kst"))
-                                 .string();
-    if (!host::WriteWholeFile(file, part.data(), static_cast<size_t>(size)))
-      return Fail("cannot write " + file, 2);
-    std::printf("%s\t%d bytes\tposition %d\n", file.c_str(), size, position);
-    if (position != 0 && !EndsWithEndCode(part, size)) {
-      std::printf(
-          "%s has no end code: this part reaches the end of its stitch data "
-          "without one, so the division stops here\n",
-          path.c_str());
-      break;
-    }
-  }
-  return 0;
+    return 0;
 }
 
 } // namespace
 
-VANTEL_COMMAND("divide",
-               "divide FILE --budget N [--first B] [--second B] --out DIR",
+VANTEL_COMMAND("divide", "divide FILE --budget N [--first B] [--second B] --out DIR",
                "cut a design into parts of at most N stitch units", RunDivide);
