@@ -1,5 +1,5 @@
-#include "design/FileData.h"
 #include "stdafx.h"
+#include "design/FileData.h"
 
 CFileData::CFileData() : m_pData(0), m_nLength(0) {}
 
@@ -23,63 +23,43 @@ bool CFileData::SetDivideNo(BYTE* pData, int /*nReserved*/, int nSecond, char cF
     return true;
 }
 
-// The jumps of a move, in the order JumpStitch writes them: none for no move,
-// one when both displacements fit a unit, otherwise steps of 127 along the
-// major axis with the minor axis following at the move's rate, then the
-// remainder.
-class CJumpRun {
-public:
-    CJumpRun(POINT ptFrom, POINT ptTo)
-        : m_dx((long long)ptTo.x - ptFrom.x), m_dy((long long)ptTo.y - ptFrom.y), m_bXMajor(true),
-          m_nSteps(0), m_nStep(0), m_dRate(0) {
-        if (m_dx == 0 && m_dy == 0)
-            return;
-        if (m_dx >= -127 && m_dx <= 127 && m_dy >= -127 && m_dy <= 127)
-            return;
-        m_bXMajor = (m_dx < 0 ? -m_dx : m_dx) >= (m_dy < 0 ? -m_dy : m_dy);
-        const long long nMajor = m_bXMajor ? m_dx : m_dy;
-        const long long nMinor = m_bXMajor ? m_dy : m_dx;
-        m_nStep = nMajor > 0 ? 127 : -127;
-        m_nSteps = nMajor / m_nStep;
-        m_dRate = (double)m_nStep / (double)nMajor * (double)nMinor;
+// Calls emit(dx, dy) for each jump of a move, in the order JumpStitch writes
+// them: none for no move, one when both displacements fit a unit, otherwise
+// steps of 127 along the major axis (x on a tie) with the minor axis following
+// at the move's rate, then the remainder, even when it is no move. Returns the
+// number of jumps.
+template <typename Emit> static long long ForEachJump(POINT ptFrom, POINT ptTo, Emit emit) {
+    const long long dx = (long long)ptTo.x - ptFrom.x;
+    const long long dy = (long long)ptTo.y - ptFrom.y;
+    if (dx == 0 && dy == 0)
+        return 0;
+    if (dx >= -127 && dx <= 127 && dy >= -127 && dy <= 127) {
+        emit(dx, dy);
+        return 1;
     }
-
-    // Number of jumps (each two units).
-    long long Count() const {
-        if (m_dx == 0 && m_dy == 0)
-            return 0;
-        return m_nSteps == 0 ? 1 : m_nSteps + 1;
-    }
-
-    template <typename Emit> void Run(Emit emit) const {
-        if (m_nSteps == 0) {
-            if (m_dx != 0 || m_dy != 0)
-                emit(m_dx, m_dy);
-            return;
-        }
-        long long nMajorTotal = 0, nMinorTotal = 0;
-        for (long long i = 1; i <= m_nSteps; ++i) {
-            const long long nMajor = m_nStep * i;
-            const long long nMinor = (long long)(m_dRate * (double)i);
-            if (m_bXMajor)
-                emit(nMajor - nMajorTotal, nMinor - nMinorTotal);
-            else
-                emit(nMinor - nMinorTotal, nMajor - nMajorTotal);
-            nMajorTotal = nMajor;
-            nMinorTotal = nMinor;
-        }
-        if (m_bXMajor)
-            emit(m_dx - nMajorTotal, m_dy - nMinorTotal);
+    const bool bXMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+    const long long nMajor = bXMajor ? dx : dy;
+    const long long nMinor = bXMajor ? dy : dx;
+    const long long nStep = nMajor > 0 ? 127 : -127;
+    const long long nSteps = nMajor / nStep;
+    const double dRate = (double)nStep / (double)nMajor * (double)nMinor;
+    long long nMajorTotal = 0, nMinorTotal = 0;
+    for (long long i = 1; i <= nSteps; ++i) {
+        const long long nMajorNow = nStep * i;
+        const long long nMinorNow = (long long)(dRate * (double)i);
+        if (bXMajor)
+            emit(nMajorNow - nMajorTotal, nMinorNow - nMinorTotal);
         else
-            emit(m_dx - nMinorTotal, m_dy - nMajorTotal);
+            emit(nMinorNow - nMinorTotal, nMajorNow - nMajorTotal);
+        nMajorTotal = nMajorNow;
+        nMinorTotal = nMinorNow;
     }
-
-private:
-    long long m_dx, m_dy;
-    bool m_bXMajor;
-    long long m_nSteps, m_nStep;
-    double m_dRate;
-};
+    if (bXMajor)
+        emit(dx - nMajorTotal, dy - nMinorTotal);
+    else
+        emit(dx - nMinorTotal, dy - nMajorTotal);
+    return nSteps + 1;
+}
 
 static void PutUnit(WORD*& pUnit, BYTE byLow, BYTE byHigh) {
     const BYTE unit[2] = {byLow, byHigh};
@@ -88,7 +68,7 @@ static void PutUnit(WORD*& pUnit, BYTE byLow, BYTE byHigh) {
 }
 
 void CFileData::JumpStitch(POINT ptFrom, POINT ptTo, WORD*& pUnit) {
-    CJumpRun(ptFrom, ptTo).Run([&pUnit](long long dx, long long dy) {
+    ForEachJump(ptFrom, ptTo, [&pUnit](long long dx, long long dy) {
         PutUnit(pUnit, KST_COMMAND, KST_JUMP);
         PutUnit(pUnit, (BYTE)(dx & 0xFF), (BYTE)(-dy & 0xFF));
     });
@@ -176,8 +156,8 @@ int CFileData::DivideKst(const BYTE* pSource, int& nPosition, BYTE* pPart, int n
 
     if (nSkip >= 1) {
         const POINT ptOrigin = {0, 0};
-        CJumpRun leadIn(ptOrigin, ptChange);
-        if (leadIn.Count() > (part.pEnd - part.pNext) / 4)
+        const long long nJumps = ForEachJump(ptOrigin, ptChange, [](long long, long long) {});
+        if (nJumps > (part.pEnd - part.pNext) / 4)
             return 0;
         WORD* pUnit = (WORD*)part.pNext;
         JumpStitch(ptOrigin, ptChange, pUnit);
@@ -226,7 +206,7 @@ int CFileData::DivideKst(const BYTE* pSource, int& nPosition, BYTE* pPart, int n
         if (!part.Put(pUnit))
             return 0;
         ++nTaken;
-        if (nTaken > nBudget || nBlocks >= KST_MAX_BLOCK_RECORDS) {
+        if (nTaken > nBudget || nBlocks >= KST_MAX_COLORS) {
             if (pCut == NULL)
                 return 0;
             pCut[1] = KST_END;
