@@ -23,11 +23,10 @@ bool CFileData::SetDivideNo(BYTE* pData, int /*nReserved*/, int nSecond, char cF
     return true;
 }
 
-// Calls emit(dx, dy) for each jump of a move, in the order JumpStitch writes
-// them: none for no move, one when both displacements fit a unit, otherwise
-// steps of 127 along the major axis (x on a tie) with the minor axis following
-// at the move's rate, then the remainder, even when it is no move. Returns the
-// number of jumps.
+// Calls emit(dx, dy) for each jump of a move, in the order JumpStitch writes them: none for no
+// move, one when both displacements fit a unit, otherwise steps of 127 along the major axis (x on a
+// tie) with the minor axis following at the move's rate, then the remainder, even when it is no
+// move. Returns the number of jumps.
 template <typename Emit> static long long ForEachJump(POINT ptFrom, POINT ptTo, Emit emit) {
     const long long dx = (long long)ptTo.x - ptFrom.x;
     const long long dy = (long long)ptTo.y - ptFrom.y;
@@ -84,8 +83,8 @@ static void WriteLong(BYTE* p, LONG n) {
     memcpy(p, &n, sizeof(n));
 }
 
-// The part being written into the caller's buffer: the staged stitch data grows
-// from the staging area and never past the end of the buffer.
+// The part being written into the caller's buffer: the staged stitch data grows from the staging
+// area and never past the end of the buffer.
 struct KST_PART_WRITER {
     BYTE* pStart;
     BYTE* pNext;
@@ -246,9 +245,8 @@ int CFileData::DivideKst(const BYTE* pSource, int& nPosition, BYTE* pPart, int n
         memset(pStitches + nStitchBytes, 0, part.pNext - (pStitches + nStitchBytes));
     size_t nLength = header.dwStitchOffset + nStitchBytes;
 
-    // The block records of the part's blocks, renumbered from the part's first
-    // block, go into a trailer of their own; the source's other sections stay
-    // behind.
+    // The block records of the part's blocks, renumbered from the part's first block, go into a
+    // trailer of their own; the source's other sections stay behind.
     KST_SECTION sections[255];
     const int nSections = KstReadTrailer(pSource, (size_t)-1, sections, 255);
     const size_t nRecordStart = nLength + 20;

@@ -1,5 +1,4 @@
-// vantel divide: cuts a design into parts of at most a given number of stitch
-// units.
+// vantel divide: cuts a design into parts of at most a given number of stitch units.
 #include "Command.h"
 #include "design/FileData.h"
 
@@ -10,9 +9,8 @@
 
 namespace {
 
-// Zero bytes kept after the design's own bytes: the division reads the trailer
-// tag where the header puts it, which may lie just past the end of a design
-// without one.
+// Zero bytes kept after the design's own bytes: the division reads the trailer tag where the header
+// puts it, which may lie just past the end of a design without one.
 const size_t kReadSlack = 16;
 
 int Fail(const std::string& message, int status) {
