@@ -47,12 +47,6 @@ void AppendTables(std::vector<BYTE>& out, const DesignParts& parts) {
         AppendLong(out, i < parts.typeTable.size() ? parts.typeTable[i] : 0);
 }
 
-void AppendRecordBlock(std::vector<BYTE>& out, const DesignParts& parts) {
-    AppendLong(out, static_cast<LONG>(parts.records.size()));
-    for (const tagKstBlockRecord& record : parts.records)
-        AppendBytes(out, &record, sizeof(record));
-}
-
 // The needle of the generator, in the downward vertical axis.
 struct Needle {
     std::vector<BYTE>& units;
@@ -212,6 +206,25 @@ void UnitExtents(const std::vector<BYTE>& units, LONG extents[4]) {
     extents[3] = static_cast<LONG>(maxY);
 }
 
+std::vector<BYTE> RecordBlock(const std::vector<tagKstBlockRecord>& records) {
+    std::vector<BYTE> out;
+    AppendLong(out, static_cast<LONG>(records.size()));
+    for (const tagKstBlockRecord& record : records)
+        AppendBytes(out, &record, sizeof(record));
+    return out;
+}
+
+void AppendTrailer(std::vector<BYTE>& design, const std::vector<TrailerSection>& sections) {
+    AppendBytes(design, KST_TRAILER_TAG, KST_TRAILER_TAG_SIZE);
+    design.push_back(static_cast<BYTE>(sections.size()));
+    for (const TrailerSection& section : sections) {
+        AppendLong(design, section.type);
+        AppendLong(design, static_cast<LONG>(section.body.size()));
+    }
+    for (const TrailerSection& section : sections)
+        design.insert(design.end(), section.body.begin(), section.body.end());
+}
+
 std::vector<BYTE> WritePlainDesign(const DesignParts& parts) {
     const DWORD offset = KST_HEADER_SIZE + 8 * static_cast<DWORD>(parts.colourTable.size());
     const tagKstHeader header = MakeHeader(parts, offset);
@@ -221,13 +234,8 @@ std::vector<BYTE> WritePlainDesign(const DesignParts& parts) {
     AppendBytes(out, parts.units.data(), parts.units.size());
     if ((parts.units.size() / 2) % 2 == 1)
         out.insert(out.end(), 2, 0);
-    if (!parts.records.empty()) {
-        AppendBytes(out, KST_TRAILER_TAG, KST_TRAILER_TAG_SIZE);
-        out.push_back(1);
-        AppendLong(out, KST_SECTION_BLOCKS);
-        AppendLong(out, static_cast<LONG>(4 + KST_BLOCK_RECORD_SIZE * parts.records.size()));
-        AppendRecordBlock(out, parts);
-    }
+    if (!parts.records.empty())
+        AppendTrailer(out, {{KST_SECTION_BLOCKS, RecordBlock(parts.records)}});
     return out;
 }
 
@@ -238,7 +246,8 @@ std::vector<BYTE> WriteExtendedDesign(const DesignParts& parts) {
     std::vector<BYTE> out;
     AppendBytes(out, &header, sizeof(header));
     AppendTables(out, parts);
-    AppendRecordBlock(out, parts);
+    const std::vector<BYTE> records = RecordBlock(parts.records);
+    out.insert(out.end(), records.begin(), records.end());
     AppendLong(out, parts.divisionPoint);
     AppendBytes(out, parts.units.data(), parts.units.size());
     return out;

@@ -31,6 +31,17 @@ void AddCommand(std::vector<BYTE>& units, BYTE code, int dx, int dy);
 // the extents.
 void UnitExtents(const std::vector<BYTE>& units, LONG extents[4]);
 
+// A block-record block: the record count, then the records.
+std::vector<BYTE> RecordBlock(const std::vector<tagKstBlockRecord>& records);
+
+// Appends an "ENHANCE" trailer: the tag, the section count, the directory (type, body size) and
+// the bodies in order.
+struct TrailerSection {
+    LONG type;
+    std::vector<BYTE> body;
+};
+void AppendTrailer(std::vector<BYTE>& design, const std::vector<TrailerSection>& sections);
+
 // A plain design: header (stitch-data offset 116 + 8n, flags 20, current date-time text,
 // extents and margins of the units), the two tables, the stitch data, padding when the unit
 // count is odd, and an "ENHANCE" trailer with one block-record section when there are records.

@@ -66,13 +66,13 @@ TEST(JumpStitch, MinorAxisFollowsTheRateWithTruncation) {
 
 namespace {
 
-// One design: built from units with given colour and type tables, then given a custom trailer.
+// One design: built from units with a colour table, a known header and an optional trailer.
 struct Source {
     std::vector<LONG> colours;
     std::vector<BYTE> units;
     std::vector<BYTE> bytes;
 
-    void Build(const std::vector<std::pair<LONG, std::vector<BYTE>>>& sections = {}) {
+    void Build(const std::vector<host::TrailerSection>& sections = {}) {
         host::DesignParts parts;
         parts.hoop = 2;
         parts.colourTable = colours;
@@ -87,34 +87,22 @@ struct Source {
             const LONG value = 1000 + i;
             std::memcpy(bytes.data() + 36 + 4 * i, &value, 4);
         }
-        if (sections.empty())
-            return;
-        bytes.insert(bytes.end(), KST_TRAILER_TAG, KST_TRAILER_TAG + KST_TRAILER_TAG_SIZE);
-        bytes.push_back(static_cast<BYTE>(sections.size()));
-        for (const auto& section : sections) {
-            const LONG size = static_cast<LONG>(section.second.size());
-            bytes.insert(bytes.end(), reinterpret_cast<const BYTE*>(&section.first),
-                         reinterpret_cast<const BYTE*>(&section.first) + 4);
-            bytes.insert(bytes.end(), reinterpret_cast<const BYTE*>(&size),
-                         reinterpret_cast<const BYTE*>(&size) + 4);
-        }
-        for (const auto& section : sections)
-            bytes.insert(bytes.end(), section.second.begin(), section.second.end());
+        if (!sections.empty())
+            host::AppendTrailer(bytes, sections);
     }
 };
 
-std::vector<BYTE> RecordBlock(const std::vector<std::pair<LONG, LONG>>& blockAndTag) {
-    std::vector<BYTE> body(4 + 44 * blockAndTag.size());
-    const LONG count = static_cast<LONG>(blockAndTag.size());
-    std::memcpy(body.data(), &count, 4);
-    for (size_t r = 0; r < blockAndTag.size(); ++r) {
+// A block-record block of records given as (block index, tag); the tag fills the record data.
+std::vector<BYTE> Records(const std::vector<std::pair<LONG, LONG>>& blockAndTag) {
+    std::vector<tagKstBlockRecord> records;
+    for (const auto& entry : blockAndTag) {
         tagKstBlockRecord record;
-        record.nBlock = blockAndTag[r].first;
+        record.nBlock = entry.first;
         for (int i = 0; i < 10; ++i)
-            record.nData[i] = blockAndTag[r].second * 100 + i;
-        std::memcpy(body.data() + 4 + 44 * r, &record, 44);
+            record.nData[i] = entry.second * 100 + i;
+        records.push_back(record);
     }
-    return body;
+    return host::RecordBlock(records);
 }
 
 // A part read back from the part buffer.
@@ -207,7 +195,7 @@ std::vector<BYTE> Concat(std::vector<BYTE> a, const std::vector<BYTE>& b) {
 TEST(DivideKst, AWholeDesignWithinTheBudgetIsOnePart) {
     Source s = ThreeBlocks();
     s.Build({{KST_SECTION_HALF1, std::vector<BYTE>(10, 0x55)},
-             {KST_SECTION_BLOCKS, RecordBlock({{0, 1}, {2, 2}, {1, 3}})},
+             {KST_SECTION_BLOCKS, Records({{0, 1}, {2, 2}, {1, 3}})},
              {KST_SECTION_HALF2, std::vector<BYTE>(6, 0x66)}});
     Divider d;
     const int length = d.Next(s, 1000, 0x1FF, 258);
@@ -237,7 +225,7 @@ TEST(DivideKst, AWholeDesignWithinTheBudgetIsOnePart) {
 
 TEST(DivideKst, ThreeBlocksWithABudgetForTwo) {
     Source s = ThreeBlocks();
-    s.Build({{KST_SECTION_BLOCKS, RecordBlock({{0, 1}, {1, 2}, {2, 3}, {1, 4}, {5, 5}})}});
+    s.Build({{KST_SECTION_BLOCKS, Records({{0, 1}, {1, 2}, {2, 3}, {1, 4}, {5, 5}})}});
     Divider d;
     const Part first = d.Read(d.Next(s, 10));
     EXPECT_EQ(d.position, 3);
@@ -370,7 +358,7 @@ TEST(DivideKst, AtMostSeventyEightBlocksAndRecordsPerPart) {
     for (int r = 0; r < 81; ++r)
         records.emplace_back(r % 2, r);
     records.emplace_back(79, 500);
-    s.Build({{KST_SECTION_BLOCKS, RecordBlock(records)}});
+    s.Build({{KST_SECTION_BLOCKS, Records(records)}});
     Divider d;
     const Part first = d.Read(d.Next(s, 100000));
     EXPECT_EQ(d.position, 79);
@@ -439,20 +427,18 @@ TEST(SetDivideNo, StampsAWellFormedDesignOnly) {
     EXPECT_FALSE(CFileData::SetDivideNo(bad.data(), 0, 2, 1));
     EXPECT_EQ(bad, before);
     EXPECT_FALSE(CFileData::SetDivideNo(nullptr, 0, 2, 1));
-}
 
-TEST(SetDivideNo, AppliesTheUpperBounds) {
-    Source s;
+    // 79 colours pass the load check but not the upper bounds.
+    Source many;
     for (int b = 0; b < 79; ++b) {
-        s.colours.push_back(b);
-        if (b > 0)
-            AddCommand(s.units, KST_COLOR_CHANGE, 0, 0);
-        AddStitch(s.units, 1, 0);
+        many.colours.push_back(b);
+        AddCommand(many.units, KST_COLOR_CHANGE, 0, 0);
     }
-    AddCommand(s.units, KST_END);
-    s.Build();
-    EXPECT_TRUE(KstCheckStructure(s.bytes.data(), s.bytes.size(), FALSE, nullptr));
-    EXPECT_FALSE(CFileData::SetDivideNo(s.bytes.data(), 0, 2, 1));
+    many.units.erase(many.units.begin(), many.units.begin() + 4);
+    AddCommand(many.units, KST_END);
+    many.Build();
+    EXPECT_TRUE(KstCheckStructure(many.bytes.data(), many.bytes.size(), FALSE, nullptr));
+    EXPECT_FALSE(CFileData::SetDivideNo(many.bytes.data(), 0, 2, 1));
 }
 
 TEST(CFileDataRecord, HoldsAPointerItDoesNotOwn) {

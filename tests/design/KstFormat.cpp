@@ -196,93 +196,80 @@ TEST(KstTrailer, LiesAfterTheStitchDataAndItsPadding) {
 
 namespace {
 
-// A plain design of one block of `stitches` stitches followed by the given trailer bytes.
-std::vector<BYTE> WithTrailer(int stitches, const std::vector<BYTE>& trailer) {
+// A plain one-block design of `stitches` stitches and the end code, with a trailer of the given
+// sections appended (none: no trailer).
+std::vector<BYTE> WithTrailer(int stitches, const std::vector<host::TrailerSection>& sections) {
     std::vector<BYTE> units;
     for (int i = 0; i < stitches; ++i)
         AddStitch(units, 1, 0);
     AddCommand(units, KST_END);
     auto bytes = host::WritePlainDesign(Parts(1, units));
-    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    if (!sections.empty())
+        host::AppendTrailer(bytes, sections);
     return bytes;
 }
 
-std::vector<BYTE> Trailer(int count, const std::vector<std::pair<LONG, LONG>>& directory,
-                          size_t bodyBytes) {
-    std::vector<BYTE> out(KST_TRAILER_TAG, KST_TRAILER_TAG + KST_TRAILER_TAG_SIZE);
-    out.push_back(static_cast<BYTE>(count));
-    for (const auto& entry : directory) {
-        out.resize(out.size() + 8);
-        std::memcpy(out.data() + out.size() - 8, &entry.first, 4);
-        std::memcpy(out.data() + out.size() - 4, &entry.second, 4);
-    }
-    out.resize(out.size() + bodyBytes, 0);
-    return out;
+int ReadTrailer(const std::vector<BYTE>& bytes, KST_SECTION* sections = nullptr, int max = 0) {
+    return KstReadTrailer(bytes.data(), bytes.size(), sections, max);
 }
 
 } // namespace
 
-TEST(KstTrailer, ReadsTheDirectoryAndBodyOffsets) {
-    // Odd unit count (3): the trailer follows two bytes of padding.
-    auto bytes = WithTrailer(2, Trailer(2, {{0, 48}, {2, 10}}, 58));
-    const DWORD directory = 116 + 8 + 6 + 2 + 8;
-    SetLong(bytes, directory + 16, 1); // record count of the first body
+TEST(KstTrailer, SectionsFollowTheStitchDataAndItsPadding) {
+    tagKstBlockRecord record = {4, {0}};
+    // Three units: the trailer follows two bytes of padding.
+    const auto bytes = WithTrailer(
+        2, {{KST_SECTION_BLOCKS, host::RecordBlock({record})}, {2, std::vector<BYTE>(10)}});
     KST_SECTION sections[4];
-    ASSERT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 4), 2);
-    EXPECT_EQ(sections[0].nType, 0);
+    ASSERT_EQ(ReadTrailer(bytes, sections, 4), 2);
+    const DWORD directory = 116 + 8 + 6 + 2 + 8;
+    EXPECT_EQ(sections[0].nType, KST_SECTION_BLOCKS);
     EXPECT_EQ(sections[0].nSize, 48);
     EXPECT_EQ(sections[0].dwOffset, directory + 16);
     EXPECT_EQ(sections[1].nType, 2);
     EXPECT_EQ(sections[1].dwOffset, directory + 16 + 48);
     EXPECT_EQ(KstSectionRecordCount(bytes.data(), &sections[0]), 1);
     // Fewer slots than sections: the count is still reported.
-    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 1), 2);
+    EXPECT_EQ(ReadTrailer(bytes, sections, 1), 2);
+
+    EXPECT_EQ(ReadTrailer(WithTrailer(2, {})), 0);
+    // The tag counts only at its computed place: here it sits two bytes too early.
+    auto early = WithTrailer(2, {{1, {}}});
+    early.erase(early.begin() + 130, early.begin() + 132);
+    EXPECT_EQ(ReadTrailer(early), 0);
 }
 
-TEST(KstTrailer, NoTagNoTrailer) {
-    auto bytes = WithTrailer(2, {});
-    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), nullptr, 0), 0);
-    // The tag counts only at the computed place: here it sits two bytes too early.
-    auto early = WithTrailer(2, Trailer(0, {}, 0));
-    early.erase(early.end() - 10, early.end() - 8);
-    EXPECT_EQ(KstReadTrailer(early.data(), early.size(), nullptr, 0), 0);
-    // A tag without a count byte is malformed.
-    auto cut = WithTrailer(2, Trailer(1, {}, 0));
-    cut.pop_back();
-    EXPECT_EQ(KstReadTrailer(cut.data(), cut.size(), nullptr, 0), -1);
-}
+TEST(KstTrailer, DirectoriesBodiesAndCountsOutsideTheBufferAreMalformed) {
+    auto bytes = WithTrailer(1, {{1, std::vector<BYTE>(10)}});
+    const size_t trailer = 116 + 8 + 4;
+    ASSERT_EQ(ReadTrailer(bytes), 1);
+    bytes.pop_back(); // the body is one byte short
+    EXPECT_EQ(ReadTrailer(bytes), -1);
+    bytes.resize(trailer + 7); // the tag without its count
+    EXPECT_EQ(ReadTrailer(bytes), -1);
 
-TEST(KstTrailer, DirectoriesAndBodiesOutsideTheBufferAreMalformed) {
-    KST_SECTION sections[255];
-    // The count byte is unsigned: 200 sections of 0 bytes each fit.
-    std::vector<std::pair<LONG, LONG>> empty(200, {1, 0});
-    auto bytes = WithTrailer(1, Trailer(200, empty, 0));
-    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 255), 200);
-    bytes.pop_back(); // the directory's last entry is cut short
-    EXPECT_EQ(KstReadTrailer(bytes.data(), bytes.size(), sections, 255), -1);
+    auto negative = WithTrailer(1, {{1, std::vector<BYTE>(10)}});
+    SetLong(negative, trailer + 12, -4);
+    EXPECT_EQ(ReadTrailer(negative), -1);
+    SetLong(negative, trailer + 12, 0x7FFFFFFF);
+    EXPECT_EQ(ReadTrailer(negative), -1);
 
-    auto body = WithTrailer(1, Trailer(1, {{1, 11}}, 10));
-    EXPECT_EQ(KstReadTrailer(body.data(), body.size(), sections, 255), -1);
-    body.push_back(0);
-    EXPECT_EQ(KstReadTrailer(body.data(), body.size(), sections, 255), 1);
+    // The section count is unsigned: 200 empty sections.
+    auto many = WithTrailer(1, std::vector<host::TrailerSection>(200, {1, {}}));
+    EXPECT_EQ(ReadTrailer(many), 200);
+    many.pop_back(); // the directory's last entry is cut short
+    EXPECT_EQ(ReadTrailer(many), -1);
 
-    auto negative = WithTrailer(1, Trailer(1, {{0, -4}}, 10));
-    EXPECT_EQ(KstReadTrailer(negative.data(), negative.size(), sections, 255), -1);
-    auto huge = WithTrailer(1, Trailer(2, {{0, 0x7FFFFFFF}, {1, 0x7FFFFFFF}}, 10));
-    EXPECT_EQ(KstReadTrailer(huge.data(), huge.size(), sections, 255), -1);
-}
-
-TEST(KstTrailer, RecordCountMustFitItsSection) {
-    auto bytes = WithTrailer(1, Trailer(1, {{0, 4 + 44}}, 48));
+    // A record count that its section cannot hold.
+    tagKstBlockRecord record = {0, {0}};
+    auto records = WithTrailer(1, {{KST_SECTION_BLOCKS, host::RecordBlock({record})}});
     KST_SECTION section;
-    ASSERT_EQ(KstReadTrailer(bytes.data(), bytes.size(), &section, 1), 1);
-    const size_t count = section.dwOffset;
-    SetLong(bytes, count, 1);
-    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), 1);
-    SetLong(bytes, count, 2);
-    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), -1);
-    SetLong(bytes, count, -1);
-    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), -1);
+    ASSERT_EQ(ReadTrailer(records, &section, 1), 1);
+    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), 1);
+    SetLong(records, section.dwOffset, 2);
+    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), -1);
+    SetLong(records, section.dwOffset, -1);
+    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), -1);
     section.nSize = 3;
-    EXPECT_EQ(KstSectionRecordCount(bytes.data(), &section), -1);
+    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), -1);
 }
