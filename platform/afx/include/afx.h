@@ -273,11 +273,7 @@ void AFXAPI AfxThrowLastCleanup();
         ASSERT(e->IsKindOf(RUNTIME_CLASS(class)));                                                 \
         _afxExceptionLink.m_pException = e;
 
-#define AND_CATCH(class, e)                                                                        \
-    }                                                                                              \
-    catch (class * e) {                                                                            \
-        ASSERT(e->IsKindOf(RUNTIME_CLASS(class)));                                                 \
-        _afxExceptionLink.m_pException = e;
+#define AND_CATCH(class, e) CATCH(class, e)
 
 #define END_CATCH                                                                                  \
     }                                                                                              \
@@ -293,12 +289,7 @@ void AFXAPI AfxThrowLastCleanup();
             ASSERT(e->IsKindOf(RUNTIME_CLASS(CException)));                                        \
             _afxExceptionLink.m_pException = e;
 
-#define AND_CATCH_ALL(e)                                                                           \
-    }                                                                                              \
-    catch (CException * e) {                                                                       \
-        {                                                                                          \
-            ASSERT(e->IsKindOf(RUNTIME_CLASS(CException)));                                        \
-            _afxExceptionLink.m_pException = e;
+#define AND_CATCH_ALL(e) CATCH_ALL(e)
 
 #define END_CATCH_ALL                                                                              \
     }                                                                                              \

@@ -15,6 +15,16 @@ namespace {
     AfxThrowFileException(CFileException::genericException, -1, lpszFileName);
 }
 
+// Moves a file's pointer as SetFilePointer does, with 64-bit positions; throws on failure.
+ULONGLONG MovePointer(HANDLE hFile, LONGLONG lOff, DWORD dwMethod, LPCTSTR lpszFileName) {
+    LONG lHigh = static_cast<LONG>(lOff >> 32);
+    ::SetLastError(NO_ERROR);
+    DWORD dwLow = ::SetFilePointer(hFile, static_cast<LONG>(lOff & 0xFFFFFFFF), &lHigh, dwMethod);
+    if (dwLow == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR)
+        ThrowLastError(lpszFileName);
+    return (static_cast<ULONGLONG>(static_cast<DWORD>(lHigh)) << 32) | dwLow;
+}
+
 } // namespace
 
 CString AfxFileNameOfPath(LPCTSTR lpszPath) {
@@ -176,21 +186,11 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
 }
 
 ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
-    LONG lHigh = static_cast<LONG>(lOff >> 32);
-    ::SetLastError(NO_ERROR);
-    DWORD dwLow = ::SetFilePointer(m_hFile, static_cast<LONG>(lOff & 0xFFFFFFFF), &lHigh, nFrom);
-    if (dwLow == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR)
-        ThrowLastError(m_strFileName);
-    return (static_cast<ULONGLONG>(static_cast<DWORD>(lHigh)) << 32) | dwLow;
+    return MovePointer(m_hFile, lOff, nFrom, m_strFileName);
 }
 
 ULONGLONG CFile::GetPosition() const {
-    LONG lHigh = 0;
-    ::SetLastError(NO_ERROR);
-    DWORD dwLow = ::SetFilePointer(m_hFile, 0, &lHigh, FILE_CURRENT);
-    if (dwLow == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR)
-        ThrowLastError(m_strFileName);
-    return (static_cast<ULONGLONG>(static_cast<DWORD>(lHigh)) << 32) | dwLow;
+    return MovePointer(m_hFile, 0, FILE_CURRENT, m_strFileName);
 }
 
 ULONGLONG CFile::GetLength() const {

@@ -654,34 +654,28 @@ void CString::AppendFormat(LPCTSTR lpszFormat, ...) {
 // ----------------------------------------------------------------------------------------------
 // Operators
 
+namespace {
+template <class A, class B> CString Joined(const A& a, const B& b) {
+    CString result(a);
+    result += b;
+    return result;
+}
+} // namespace
+
 CString operator+(const CString& string1, const CString& string2) {
-    CString result(string1);
-    result += string2;
-    return result;
+    return Joined(string1, string2);
 }
-
 CString operator+(const CString& string, LPCTSTR lpsz) {
-    CString result(string);
-    result += lpsz;
-    return result;
+    return Joined(string, lpsz);
 }
-
 CString operator+(LPCTSTR lpsz, const CString& string) {
-    CString result(lpsz);
-    result += string;
-    return result;
+    return Joined(lpsz, string);
 }
-
 CString operator+(const CString& string, char ch) {
-    CString result(string);
-    result += ch;
-    return result;
+    return Joined(string, ch);
 }
-
 CString operator+(char ch, const CString& string) {
-    CString result(ch, 1);
-    result += string;
-    return result;
+    return Joined(ch, string);
 }
 
 namespace {

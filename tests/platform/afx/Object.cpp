@@ -123,23 +123,19 @@ TEST(ExceptionTest, AndCatchChoosesTheMatchingHandler) {
 }
 
 TEST(ExceptionTest, MemoryExceptionIsOneSharedObject) {
-    CMemoryException* first = NULL;
-    CMemoryException* second = NULL;
-    try {
-        AfxThrowMemoryException();
-    } catch (CMemoryException* e) {
-        first = e;
-        e->Delete();
+    CMemoryException* thrown[2] = {NULL, NULL};
+    for (CMemoryException*& slot : thrown) {
+        try {
+            AfxThrowMemoryException();
+        } catch (CMemoryException* e) {
+            slot = e;
+            e->Delete(); // leaves the shared object alone
+        }
     }
-    try {
-        AfxThrowMemoryException();
-    } catch (CMemoryException* e) {
-        second = e;
-        e->Delete();
-    }
-    EXPECT_EQ(first, second);
+    ASSERT_NE(nullptr, thrown[0]);
+    EXPECT_EQ(thrown[0], thrown[1]);
     char message[64];
-    ASSERT_TRUE(second->GetErrorMessage(message, sizeof message));
+    ASSERT_TRUE(thrown[1]->GetErrorMessage(message, sizeof message));
     EXPECT_STREQ("Out of memory.", message);
 }
 
