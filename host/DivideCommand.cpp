@@ -45,7 +45,8 @@ int RunDivide(const std::vector<std::string>& words) {
 
     const std::string path = args.Positional()[0];
     std::vector<BYTE> source;
-    if (!host::ReadWholeFile(path, source))
+    std::error_code error; // a folder is not read: reading one fails by exception
+    if (!std::filesystem::is_regular_file(path, error) || !host::ReadWholeFile(path, source))
         return Fail("cannot read " + path, 2);
     const size_t length = source.size();
     // The division trusts its source: check the design and its trailer first.
@@ -56,7 +57,6 @@ int RunDivide(const std::vector<std::string>& words) {
         return Fail(path + " has a malformed trailer", 1);
     source.resize(length + kReadSlack, 0);
 
-    std::error_code error;
     std::filesystem::create_directories(*outDir, error);
     if (error)
         return Fail("cannot create " + *outDir + ": " + error.message(), 2);

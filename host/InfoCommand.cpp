@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -228,7 +229,8 @@ int RunInfo(const std::vector<std::string>& words) {
     }
     const std::string& path = args.Positional()[0];
     std::vector<BYTE> bytes;
-    if (!host::ReadWholeFile(path, bytes)) {
+    std::error_code error; // a folder is not read: reading one fails by exception
+    if (!std::filesystem::is_regular_file(path, error) || !host::ReadWholeFile(path, bytes)) {
         std::fprintf(stderr, "vantel info: cannot read %s\n", path.c_str());
         return 2;
     }

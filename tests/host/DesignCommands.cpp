@@ -150,6 +150,8 @@ TEST(SampleAndInfo, InfoOnFilesThatAreNotGoodDesigns) {
     std::string out;
     EXPECT_EQ(Vantel("info " + dir.File("missing.kst"), &out), 2);
     EXPECT_TRUE(Contains(out, "cannot read")) << out;
+    EXPECT_EQ(Vantel("info " + dir.Path()), 2);
+    EXPECT_EQ(Vantel("divide " + dir.Path() + " --budget 9 --out " + dir.File("o")), 2);
 
     WriteFile(dir.File("short.kst"), std::vector<BYTE>(50, 1));
     EXPECT_EQ(Vantel("info " + dir.File("short.kst") + " --json", &out), 1);
