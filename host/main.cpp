@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -21,7 +22,9 @@ bool RegisterCommand(const Command& command) {
     return true;
 }
 
-const std::vector<Command>& Commands() { return CommandTable(); }
+const std::vector<Command>& Commands() {
+    return CommandTable();
+}
 
 Args::Args(const std::vector<std::string>& words, const std::vector<std::string>& flags) {
     for (size_t i = 0; i < words.size(); ++i) {
@@ -66,6 +69,9 @@ std::optional<long long> Args::GetNumber(const std::string& name, long long fall
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false; // a folder, a device or nothing at all: not a file to read
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
