@@ -1,0 +1,276 @@
+// Device I/O: opening with share modes, the overlapped contract (at once or pending, the
+// manual-reset event, GetOverlappedResult, reuse), cancellation by thread, removal of the
+// device, and device notifications.
+#include "support/MachineSupport.h"
+
+#include <dbt.h>
+#include <emu_device.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace machine;
+using namespace testsupport;
+
+namespace {
+
+HANDLE OpenDevice(DWORD share, DWORD flags = FILE_FLAG_OVERLAPPED,
+                  DWORD access = GENERIC_READ | GENERIC_WRITE) {
+    return CreateFileA(FindDevicePath().c_str(), access, share, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+}
+
+// A status request made with its own OVERLAPPED; keeps the request and reply alive.
+struct StatusCall {
+    explicit StatusCall(HANDLE device, uint8_t selector = 0) : device(device) {
+        request = Selector(selector);
+        ov.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr); // set: the call must clear it
+        DWORD returned = 0;
+        done = DeviceIoControl(device, kStatus, request.data(), 4, reply.data(), 8, &returned, &ov);
+        error = done ? ERROR_SUCCESS : GetLastError();
+    }
+    ~StatusCall() { CloseHandle(ov.hEvent); }
+    bool EventSet() const { return WaitForSingleObject(ov.hEvent, 0) == WAIT_OBJECT_0; }
+    DWORD Result(BOOL wait, DWORD* bytes = nullptr) {
+        DWORD transferred = 0;
+        BOOL ok = GetOverlappedResult(device, &ov, &transferred, wait);
+        if (bytes != nullptr)
+            *bytes = transferred;
+        return ok ? ERROR_SUCCESS : GetLastError();
+    }
+    HANDLE device;
+    Request request;
+    Reply reply{};
+    OVERLAPPED ov{};
+    BOOL done;
+    DWORD error;
+};
+
+} // namespace
+
+TEST(DeviceIo, ADeviceOpenedWithoutSharingRefusesFurtherOpens) {
+    TestMachine machine;
+    HANDLE exclusive = OpenDevice(0);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(exclusive);
+    HANDLE first = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    HANDLE second = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    EXPECT_NE(first, INVALID_HANDLE_VALUE);
+    EXPECT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenDevice(0), INVALID_HANDLE_VALUE) << "a later open must share with the earlier";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    // Shared for reading only: a writer is refused, a reader is not.
+    CloseHandle(second);
+    CloseHandle(first);
+    HANDLE reader = OpenDevice(FILE_SHARE_READ, FILE_FLAG_OVERLAPPED, GENERIC_READ);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
+    HANDLE another = OpenDevice(FILE_SHARE_READ, FILE_FLAG_OVERLAPPED, GENERIC_READ);
+    EXPECT_NE(another, INVALID_HANDLE_VALUE);
+    uint8_t block[512] = {};
+    DWORD moved = 0;
+    OVERLAPPED ov{};
+    EXPECT_FALSE(WriteFile(reader, block, 512, &moved, &ov));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CloseHandle(another);
+    CloseHandle(reader);
+
+    std::string path = FindDevicePath();
+    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    path.back() = 'x';
+    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(DeviceIo, RequestsCompleteAtOnceOrPendWithTheEventCleared) {
+    TestMachine machine;
+    HANDLE device = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    {
+        StatusCall call(device);
+        EXPECT_TRUE(call.done);
+        EXPECT_TRUE(call.EventSet());
+        EXPECT_EQ(call.reply[0], 1);
+    }
+    machine->SetCompletion(Completion::Later);
+    machine->SetHold(true);
+    StatusCall call(device);
+    ASSERT_FALSE(call.done);
+    ASSERT_EQ(call.error, static_cast<DWORD>(ERROR_IO_PENDING));
+    EXPECT_FALSE(call.EventSet());
+    EXPECT_FALSE(HasOverlappedIoCompleted(&call.ov));
+    EXPECT_EQ(call.Result(FALSE), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+    // A later request waits behind the first and completes after it.
+    StatusCall second(device, 3);
+    ASSERT_EQ(second.error, static_cast<DWORD>(ERROR_IO_PENDING));
+    std::thread release([&] { machine->SetHold(false); });
+    EXPECT_EQ(WaitForSingleObject(second.ov.hEvent, INFINITE), WAIT_OBJECT_0);
+    EXPECT_TRUE(call.EventSet());
+    release.join();
+    DWORD bytes = 0;
+    EXPECT_EQ(call.Result(TRUE, &bytes), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(bytes, 8u);
+    EXPECT_EQ(call.reply[0], 1);
+    std::vector<TraceEntry> trace = machine->Trace();
+    ASSERT_GE(trace.size(), 2u);
+    EXPECT_EQ(trace[trace.size() - 2].request[0], 0);
+    EXPECT_EQ(trace.back().request[0], 3) << "in the order they were made";
+
+    // A pending request fails like one that fails at once.
+    Request request = Selector(0);
+    Reply reply{};
+    OVERLAPPED ov{};
+    DWORD returned = 0;
+    ASSERT_FALSE(
+        DeviceIoControl(device, 0x80002000, request.data(), 4, reply.data(), 8, &returned, &ov));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    EXPECT_FALSE(GetOverlappedResult(device, &ov, &returned, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
+    // An overlapped handle needs an OVERLAPPED.
+    EXPECT_FALSE(
+        DeviceIoControl(device, kStatus, request.data(), 4, reply.data(), 8, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    CloseHandle(device);
+
+    // A handle opened without FILE_FLAG_OVERLAPPED completes every call within it.
+    HANDLE plain = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+    ASSERT_TRUE(
+        DeviceIoControl(plain, kStatus, request.data(), 4, reply.data(), 8, &returned, nullptr));
+    EXPECT_EQ(returned, 8u);
+    CloseHandle(plain);
+}
+
+TEST(DeviceIoDeathTest, ReusingAPendingOverlappedFailsLoudly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TestMachine machine;
+    HANDLE device = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    machine->SetCompletion(Completion::Later);
+    machine->SetHold(true);
+    EXPECT_DEATH(
+        {
+            StatusCall call(device);
+            DWORD returned = 0;
+            DeviceIoControl(device, kStatus, call.request.data(), 4, call.reply.data(), 8,
+                            &returned, &call.ov);
+        },
+        "reused while its request was still pending");
+    machine->SetHold(false);
+    CloseHandle(device);
+}
+
+TEST(DeviceIo, CancelIoCancelsOnlyTheCallingThreadsRequests) {
+    TestMachine machine;
+    HANDLE device = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    machine->SetCompletion(Completion::Later);
+    machine->SetHold(true);
+    std::unique_ptr<StatusCall> theirs;
+    std::thread other([&] { theirs = std::make_unique<StatusCall>(device); });
+    other.join();
+    StatusCall mine(device);
+    ASSERT_EQ(theirs->error, static_cast<DWORD>(ERROR_IO_PENDING));
+    ASSERT_EQ(mine.error, static_cast<DWORD>(ERROR_IO_PENDING));
+    ASSERT_TRUE(CancelIo(device));
+    EXPECT_EQ(mine.Result(TRUE), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_TRUE(mine.EventSet());
+    EXPECT_EQ(theirs->Result(FALSE), static_cast<DWORD>(ERROR_IO_INCOMPLETE)) << "another thread's";
+    ASSERT_TRUE(CancelIoEx(device, &theirs->ov));
+    EXPECT_EQ(theirs->Result(TRUE), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_FALSE(CancelIoEx(device, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
+    // Closing the handle cancels what is still pending.
+    StatusCall last(device);
+    CloseHandle(device);
+    EXPECT_EQ(WaitForSingleObject(last.ov.hEvent, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(last.ov.Internal == STATUS_PENDING, false);
+    EXPECT_EQ(machine->Trace().size(), 0u) << "nothing reached the machine";
+}
+
+TEST(DeviceIo, UnpluggingFailsLaterRequestsAndWakesPendingOnes) {
+    for (bool pullCable : {false, true}) {
+        SCOPED_TRACE(pullCable ? "the machine's cable pulled" : "the device unplugged");
+        TestMachine machine;
+        HANDLE device = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
+        std::string path = FindDevicePath();
+        machine->SetCompletion(Completion::Later);
+        machine->SetHold(true);
+        StatusCall pending(device);
+        ASSERT_EQ(pending.error, static_cast<DWORD>(ERROR_IO_PENDING));
+        DWORD waited = 0;
+        std::thread waiter([&] { waited = pending.Result(TRUE); });
+        if (pullCable)
+            machine->Unplug();
+        else
+            emu::UnplugDevice(machine.DeviceId());
+        waiter.join();
+        EXPECT_EQ(waited, static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+        EXPECT_TRUE(pending.EventSet());
+        StatusCall later(device);
+        EXPECT_FALSE(later.done);
+        EXPECT_EQ(later.error, static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+        EXPECT_TRUE(FindDevicePath().empty());
+        EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        if (pullCable) {
+            // Plugged back, the machine answers new handles; the old one stays dead.
+            machine->Plug();
+            machine->SetCompletion(Completion::AtOnce);
+            HANDLE fresh = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
+            ASSERT_NE(fresh, INVALID_HANDLE_VALUE);
+            EXPECT_TRUE(StatusCall(fresh).done);
+            EXPECT_EQ(StatusCall(device).error, static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+            CloseHandle(fresh);
+        }
+        CloseHandle(device);
+    }
+}
+
+TEST(DeviceIo, UnplugDuringATransferLeavesNothingStored) {
+    TestMachine machine;
+    Port port;
+    std::vector<uint8_t> design = MakeDesign(1, 600); // three blocks
+    ASSERT_EQ(port.Name(kSendDesignName, 1, "cut.kst"), 1);
+    Reply reply{};
+    ASSERT_TRUE(port.Control(kSendDesignData, FormB(static_cast<uint32_t>(design.size())), &reply));
+    machine->UnplugAt(IoKind::Write, 2);
+    DWORD moved = 0;
+    ASSERT_TRUE(port.Write(design.data(), 512, &moved));
+    EXPECT_FALSE(port.Write(design.data() + 512, 512, &moved));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_FALSE(machine->Present());
+    EXPECT_EQ(port.Status(0), -1);
+    machine->Plug();
+    EXPECT_FALSE(machine->GetStorage().Find(1, {"EMB", "cut.kst"}));
+    Port again;
+    ASSERT_TRUE(again.Ok());
+    EXPECT_TRUE(again.SendDesign(1, "cut.kst", design)) << "a new transfer after the cable is back";
+}
+
+TEST(DeviceNotification, OnlyWindowsWithADeviceInterfaceFilterRegister) {
+    DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = emu::MachineInterfaceClass();
+    HWND window = reinterpret_cast<HWND>(0x1234);
+    EXPECT_EQ(RegisterDeviceNotificationA(nullptr, &filter, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    DEV_BROADCAST_DEVICEINTERFACE_A shortFilter = filter;
+    shortFilter.dbcc_size = 8;
+    EXPECT_EQ(RegisterDeviceNotificationA(window, &shortFilter, DEVICE_NOTIFY_WINDOW_HANDLE),
+              nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+    HDEVNOTIFY registration =
+        RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    ASSERT_NE(registration, nullptr);
+    EXPECT_TRUE(UnregisterDeviceNotification(registration));
+    EXPECT_FALSE(UnregisterDeviceNotification(registration));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}

@@ -1,0 +1,158 @@
+// Device setup: the interfaces plugged in under a class, present devices only, and the
+// validation and error codes of SetupDi* as Windows gives them.
+#include "support/MachineSupport.h"
+
+#include <emu_device.h>
+#include <setupapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+
+using namespace testsupport;
+
+namespace {
+
+struct DeviceSet {
+    explicit DeviceSet(DWORD flags = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE) {
+        GUID guid = emu::MachineInterfaceClass();
+        handle = SetupDiGetClassDevsA(&guid, nullptr, nullptr, flags);
+    }
+    ~DeviceSet() {
+        if (handle != INVALID_HANDLE_VALUE)
+            SetupDiDestroyDeviceInfoList(handle);
+    }
+    std::vector<std::string> Paths() {
+        GUID guid = emu::MachineInterfaceClass();
+        std::vector<std::string> paths;
+        SP_DEVICE_INTERFACE_DATA data{};
+        data.cbSize = sizeof data;
+        for (DWORD i = 0; SetupDiEnumDeviceInterfaces(handle, nullptr, &guid, i, &data); ++i) {
+            char buffer[300];
+            auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer);
+            detail->cbSize = sizeof *detail;
+            if (SetupDiGetDeviceInterfaceDetailA(handle, &data, detail, sizeof buffer, nullptr,
+                                                 nullptr))
+                paths.push_back(detail->DevicePath);
+        }
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+        return paths;
+    }
+    HDEVINFO handle;
+};
+
+} // namespace
+
+TEST(DeviceSetup, DetailOfAnInterfaceFollowsTheSizeRules) {
+    TestMachine machine;
+    DeviceSet set;
+    ASSERT_NE(set.handle, INVALID_HANDLE_VALUE);
+    GUID guid = emu::MachineInterfaceClass();
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = 0;
+    EXPECT_FALSE(SetupDiEnumDeviceInterfaces(set.handle, nullptr, &guid, 0, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    data.cbSize = sizeof data;
+    EXPECT_FALSE(SetupDiEnumDeviceInterfaces(set.handle, nullptr, &guid, 1, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    ASSERT_TRUE(SetupDiEnumDeviceInterfaces(set.handle, nullptr, &guid, 0, &data));
+    EXPECT_EQ(data.Flags, static_cast<DWORD>(SPINT_ACTIVE));
+    EXPECT_EQ(std::memcmp(&data.InterfaceClassGuid, &guid, sizeof guid), 0);
+
+    std::string path = emu::DevicePath(machine.DeviceId());
+    DWORD needed = 0;
+    SP_DEVINFO_DATA info{};
+    info.cbSize = sizeof info;
+    EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(set.handle, &data, nullptr, 0, &needed, &info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(needed, offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1);
+    EXPECT_NE(info.Reserved, 0u) << "filled on the insufficient-buffer path too";
+    EXPECT_FALSE(
+        SetupDiGetDeviceInterfaceDetailA(set.handle, &data, nullptr, 100, &needed, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+
+    std::vector<char> buffer(needed);
+    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.data());
+    for (DWORD wrong : {0u, 5u, 6u, 7u}) {
+        if (wrong == sizeof *detail)
+            continue;
+        detail->cbSize = wrong;
+        DWORD untouched = 12345;
+        EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(set.handle, &data, detail, needed, &untouched,
+                                                      nullptr));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER)) << wrong;
+        EXPECT_EQ(untouched, 12345u) << "the size is not written for a wrong cbSize";
+    }
+    detail->cbSize = sizeof *detail;
+    EXPECT_FALSE(
+        SetupDiGetDeviceInterfaceDetailA(set.handle, &data, detail, needed - 1, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    ASSERT_TRUE(
+        SetupDiGetDeviceInterfaceDetailA(set.handle, &data, detail, needed, nullptr, nullptr));
+    EXPECT_EQ(std::string(detail->DevicePath), path);
+    EXPECT_EQ(path.compare(0, 4, "\\\\?\\"), 0);
+}
+
+TEST(DeviceSetup, HandlesAndInterfacesAreValidated) {
+    TestMachine machine;
+    EXPECT_EQ(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_DEVICEINTERFACE),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    GUID guid = emu::MachineInterfaceClass();
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    EXPECT_FALSE(SetupDiEnumDeviceInterfaces(nullptr, nullptr, &guid, 0, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    DWORD needed = 0;
+    EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(nullptr, &data, nullptr, 0, &needed, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+
+    DeviceSet first;
+    DeviceSet second;
+    ASSERT_TRUE(SetupDiEnumDeviceInterfaces(first.handle, nullptr, &guid, 0, &data));
+    EXPECT_FALSE(
+        SetupDiGetDeviceInterfaceDetailA(second.handle, &data, nullptr, 0, &needed, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << "another set's";
+    EXPECT_FALSE(
+        SetupDiGetDeviceInterfaceDetailA(first.handle, nullptr, nullptr, 0, &needed, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    HDEVINFO gone = SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
+    ASSERT_TRUE(SetupDiDestroyDeviceInfoList(gone));
+    EXPECT_FALSE(SetupDiDestroyDeviceInfoList(gone));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST(DeviceSetup, OnlyPresentInterfacesOfTheClassAreListed) {
+    TestMachine machine;
+    TestMachine other; // plugged in instead: the first machine's device is gone
+    std::string oldPath = emu::DevicePath(machine.DeviceId());
+    std::string newPath = emu::DevicePath(other.DeviceId());
+    EXPECT_EQ(DeviceSet().Paths(), std::vector<std::string>{newPath});
+    // Without DIGCF_PRESENT the removed interface is listed too, without SPINT_ACTIVE.
+    DeviceSet all(DIGCF_DEVICEINTERFACE);
+    std::vector<std::string> paths = all.Paths();
+    EXPECT_NE(std::find(paths.begin(), paths.end(), oldPath), paths.end());
+
+    // A machine whose cable is pulled is not present; plugged back, it is.
+    other->Unplug();
+    EXPECT_TRUE(DeviceSet().Paths().empty());
+    EXPECT_TRUE(FindDevicePath().empty());
+    other->Plug();
+    EXPECT_EQ(DeviceSet().Paths(), std::vector<std::string>{newPath});
+
+    // Devices of another interface class are not in the machine's class.
+    auto stranger = std::make_shared<machine::Machine>(TestMachine::FastOptions());
+    GUID otherClass = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    int id = emu::PlugDevice(otherClass, stranger);
+    EXPECT_EQ(DeviceSet().Paths(), std::vector<std::string>{newPath});
+    HDEVINFO everything = SetupDiGetClassDevsA(
+        nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    EXPECT_TRUE(SetupDiEnumDeviceInterfaces(everything, nullptr, &otherClass, 0, &data));
+    SetupDiDestroyDeviceInfoList(everything);
+    EXPECT_TRUE(emu::UnplugDevice(id));
+    EXPECT_FALSE(emu::UnplugDevice(987654));
+}
