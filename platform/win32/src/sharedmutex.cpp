@@ -174,8 +174,8 @@ SharedFile* OpenFile(const std::string& path, bool create, bool initialOwner, bo
         }
         if (exclusive) {
             if (initialOwner)
-                pthread_mutex_lock(&block->mutex); // fresh and unshared: never blocks
-            LockByte(fd, F_RDLCK, false);          // now others may open it
+                pthread_mutex_trylock(&block->mutex); // fresh and unshared: always succeeds
+            LockByte(fd, F_RDLCK, false);             // now others may open it
         }
         *existed = !exclusive;
         return new SharedFile{path, fd, block, 1};

@@ -284,7 +284,7 @@ TEST(FileIo, DeleteOnCloseRemovesTheFileWithItsLastHandle) {
 // ---------------------------------------------------------------------------------------
 // Paths: '\' separates components everywhere
 
-TEST(Paths, BackslashesWorkInEveryFileCall) {
+TEST(FilePaths, BackslashesWorkInEveryFileCall) {
     TempDir dir;
     std::string folder = Backslashed(dir.File("sub"));
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
@@ -316,7 +316,7 @@ TEST(Paths, BackslashesWorkInEveryFileCall) {
     EXPECT_FALSE(Exists(dir.File("sub")));
 }
 
-TEST(Paths, AttributesAndErrorsOfWholeFileCalls) {
+TEST(FilePaths, AttributesAndErrorsOfWholeFileCalls) {
     TempDir dir;
     WriteAll(dir.File(".hidden"), "h");
     EXPECT_EQ(GetFileAttributesA(dir.File(".hidden").c_str()),
@@ -345,7 +345,7 @@ TEST(Paths, AttributesAndErrorsOfWholeFileCalls) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(Paths, TempPathFollowsTheWindowsLengthRules) {
+TEST(FilePaths, TempPathFollowsTheWindowsLengthRules) {
     const char* saved = getenv("TMPDIR");
     std::string restore = saved != nullptr ? saved : "";
     setenv("TMPDIR", "/var/tmp", 1);
@@ -364,7 +364,7 @@ TEST(Paths, TempPathFollowsTheWindowsLengthRules) {
         setenv("TMPDIR", restore.c_str(), 1);
 }
 
-TEST(Paths, TempFileNamesAreCreatedUnique) {
+TEST(FilePaths, TempFileNamesAreCreatedUnique) {
     TempDir dir;
     char first[MAX_PATH], second[MAX_PATH];
     UINT a = GetTempFileNameA(dir.Path().c_str(), "kstfile", 0, first);
@@ -382,7 +382,7 @@ TEST(Paths, TempFileNamesAreCreatedUnique) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
 }
 
-TEST(Paths, FullPathNamesResolveDotsAndDrives) {
+TEST(FilePaths, FullPathNamesResolveDotsAndDrives) {
     char buffer[MAX_PATH];
     LPSTR part = nullptr;
     EXPECT_EQ(GetFullPathNameA("C:\\emb\\.\\old\\..\\design.kst", sizeof buffer, buffer, &part),
@@ -420,7 +420,7 @@ private:
     int* m_closed;
 };
 
-TEST(Devices, DevicePathsAreOpenedByTheRegisteredOpener) {
+TEST(DevicePaths, DevicePathsAreOpenedByTheRegisteredOpener) {
     int closed = 0;
     std::string seenPath;
     int opener = emu::internal::AddDeviceOpener(
@@ -456,7 +456,7 @@ TEST(Devices, DevicePathsAreOpenedByTheRegisteredOpener) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(Devices, EventsCanBeSignalledByHandleFromAnotherLayer) {
+TEST(DevicePaths, EventsCanBeSignalledByHandleFromAnotherLayer) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetLastError(77);
     EXPECT_TRUE(emu::internal::SetEventHandle(event));

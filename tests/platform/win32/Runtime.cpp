@@ -166,7 +166,7 @@ TEST(AnsiStrings, WsprintfStopsAt1024Characters) {
 // ---------------------------------------------------------------------------------------
 // Heap
 
-TEST(Heap, AllocateZeroGrowAndFree) {
+TEST(ProcessHeap, AllocateZeroGrowAndFree) {
     HANDLE heap = GetProcessHeap();
     ASSERT_NE(heap, nullptr);
     auto* block = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 100));
@@ -194,7 +194,7 @@ TEST(Heap, AllocateZeroGrowAndFree) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
-TEST(Heap, GlobalBlocksLockAndUnlock) {
+TEST(ProcessHeap, GlobalBlocksLockAndUnlock) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 16);
     ASSERT_NE(memory, nullptr);
     auto* bytes = static_cast<char*>(GlobalLock(memory));
@@ -225,7 +225,7 @@ TEST(Interlocked, ReturnTheirDocumentedValues) {
     EXPECT_EQ(value, 1);
 }
 
-TEST(Time, FileTimeConvertsToSystemTime) {
+TEST(FileTimes, FileTimeConvertsToSystemTime) {
     // 2001-09-09 01:46:40.123 UTC is 1000000000 seconds after 1970.
     uint64_t ticks = (1000000000ULL + 11644473600ULL) * 10000000ULL + 1230000ULL;
     FILETIME file = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};

@@ -291,7 +291,7 @@ TEST(Mutexes, NamedMutexSecondCreateInProcessSharesTheObject) {
 // ---------------------------------------------------------------------------------------
 // Handles and the last error
 
-TEST(Handles, ClosedHandleStaysInvalidAndNeverAliases) {
+TEST(KernelHandles, ClosedHandleStaysInvalidAndNeverAliases) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(CloseHandle(event));
     EXPECT_FALSE(SetEvent(event));
@@ -309,7 +309,7 @@ TEST(Handles, ClosedHandleStaysInvalidAndNeverAliases) {
         CloseHandle(handle);
 }
 
-TEST(Handles, CallsCheckTheKindOfObject) {
+TEST(KernelHandles, CallsCheckTheKindOfObject) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
     EXPECT_FALSE(ReleaseMutex(event));
@@ -327,7 +327,7 @@ TEST(Handles, CallsCheckTheKindOfObject) {
     CloseHandle(mutex);
 }
 
-TEST(Handles, DuplicateOutlivesTheOriginal) {
+TEST(KernelHandles, DuplicateOutlivesTheOriginal) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE copy = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE,
@@ -339,7 +339,7 @@ TEST(Handles, DuplicateOutlivesTheOriginal) {
     CloseHandle(copy);
 }
 
-TEST(Handles, LastErrorIsPerThread) {
+TEST(KernelHandles, LastErrorIsPerThread) {
     SetLastError(1234);
     HANDLE other = StartThread([] {
         DWORD inherited = GetLastError();
@@ -353,7 +353,7 @@ TEST(Handles, LastErrorIsPerThread) {
 // ---------------------------------------------------------------------------------------
 // The emulated clock
 
-TEST(Clock, SleepsAndTimeOutsAdvanceTheTickCountByTheirLength) {
+TEST(ScaledClock, SleepsAndTimeOutsAdvanceTheTickCountByTheirLength) {
     DWORD start = GetTickCount();
     Sleep(700);
     DWORD afterSleep = GetTickCount();
@@ -364,7 +364,7 @@ TEST(Clock, SleepsAndTimeOutsAdvanceTheTickCountByTheirLength) {
     CloseHandle(event);
 }
 
-TEST(Clock, ChangingTheScaleKeepsTicksMonotonic) {
+TEST(ScaledClock, ChangingTheScaleKeepsTicksMonotonic) {
     double scale = emu::TimeScale();
     DWORD before = GetTickCount();
     emu::SetTimeScale(scale * 10);

@@ -116,18 +116,21 @@ TEST(Threads, ThreadsNobodyWaitsForEndCleanly) {
 }
 
 TEST(Threads, CurrentThreadPseudoHandleAndItsDuplicate) {
-    HANDLE duplicate = nullptr;
-    DWORD ownId = 0;
+    std::atomic<HANDLE> shared{nullptr};
+    std::atomic<DWORD> ownId{0};
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = StartThread([&] {
         ownId = GetCurrentThreadId();
-        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &duplicate, 0,
+        HANDLE copy = nullptr;
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &copy, 0,
                         FALSE, DUPLICATE_SAME_ACCESS);
+        shared = copy;
         DWORD self = WaitForSingleObject(GetCurrentThread(), 0);
         WaitForSingleObject(go, INFINITE);
         return self;
     });
-    ASSERT_TRUE(WaitFor([&] { return duplicate != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return shared != nullptr; }));
+    HANDLE duplicate = shared;
     EXPECT_EQ(GetThreadId(duplicate), ownId);
     EXPECT_NE(ownId, GetCurrentThreadId());
     EXPECT_EQ(WaitForSingleObject(duplicate, 0), static_cast<DWORD>(WAIT_TIMEOUT));
