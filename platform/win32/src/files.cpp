@@ -93,30 +93,15 @@ public:
     }
 
     BOOL Read(LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) override {
-        if (read != nullptr)
-            *read = 0;
-        if ((m_access & kReadAccess) == 0)
-            return Fail(ERROR_ACCESS_DENIED);
-        if (read == nullptr && overlapped == nullptr)
-            return Fail(ERROR_INVALID_PARAMETER);
-        if (buffer == nullptr && toRead > 0)
-            return Fail(ERROR_NOACCESS);
+        if (!MayTransfer(kReadAccess, buffer, toRead, read, overlapped))
+            return FALSE;
         off_t offset = overlapped != nullptr ? OffsetOf(*overlapped) : -1;
         DWORD done = 0;
-        while (done < toRead) {
-            char* at = static_cast<char*>(buffer) + done;
-            ssize_t got = offset < 0 ? ::read(m_fd, at, toRead - done)
-                                     : pread(m_fd, at, toRead - done, offset + done);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return Fail(ErrorFromErrno(errno));
-            if (got == 0)
-                break;
-            done += static_cast<DWORD>(got);
-        }
+        int error = Transfer(false, static_cast<char*>(buffer), toRead, offset, &done);
         if (read != nullptr)
             *read = done;
+        if (error != 0)
+            return Fail(ErrorFromErrno(error));
         if (overlapped == nullptr)
             return TRUE;
         // A positioned read at the end of the file reports it, as Windows does.
@@ -126,14 +111,8 @@ public:
     }
 
     BOOL Write(LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped) override {
-        if (written != nullptr)
-            *written = 0;
-        if ((m_access & kWriteAccess) == 0)
-            return Fail(ERROR_ACCESS_DENIED);
-        if (written == nullptr && overlapped == nullptr)
-            return Fail(ERROR_INVALID_PARAMETER);
-        if (buffer == nullptr && toWrite > 0)
-            return Fail(ERROR_NOACCESS);
+        if (!MayTransfer(kWriteAccess, buffer, toWrite, written, overlapped))
+            return FALSE;
         off_t offset = -1;
         if (overlapped != nullptr) {
             bool append = overlapped->Offset == 0xFFFFFFFF && overlapped->OffsetHigh == 0xFFFFFFFF;
@@ -141,21 +120,12 @@ public:
             offset = append ? (fstat(m_fd, &info) == 0 ? info.st_size : 0) : OffsetOf(*overlapped);
         }
         DWORD done = 0;
-        while (done < toWrite) {
-            const char* at = static_cast<const char*>(buffer) + done;
-            ssize_t put = offset < 0 ? ::write(m_fd, at, toWrite - done)
-                                     : pwrite(m_fd, at, toWrite - done, offset + done);
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put < 0) {
-                if (written != nullptr)
-                    *written = done;
-                return Fail(ErrorFromErrno(errno));
-            }
-            done += static_cast<DWORD>(put);
-        }
+        int error =
+            Transfer(true, static_cast<char*>(const_cast<void*>(buffer)), toWrite, offset, &done);
         if (written != nullptr)
             *written = done;
+        if (error != 0)
+            return Fail(ErrorFromErrno(error));
         if (overlapped != nullptr)
             Complete(overlapped, kStatusSuccess, done);
         return TRUE;
@@ -242,6 +212,43 @@ public:
     }
 
 private:
+    // The checks ReadFile and WriteFile share; clears the count of bytes done.
+    BOOL MayTransfer(DWORD access, LPCVOID buffer, DWORD count, LPDWORD done,
+                     LPOVERLAPPED overlapped) const {
+        if (done != nullptr)
+            *done = 0;
+        if ((m_access & access) == 0)
+            return Fail(ERROR_ACCESS_DENIED);
+        if (done == nullptr && overlapped == nullptr)
+            return Fail(ERROR_INVALID_PARAMETER);
+        if (buffer == nullptr && count > 0)
+            return Fail(ERROR_NOACCESS);
+        return TRUE;
+    }
+
+    // Reads or writes `count` bytes at the file pointer (offset < 0) or at `offset`, going on
+    // after short transfers; a read stops at the end of the file. Returns 0 or an errno value.
+    int Transfer(bool writing, char* data, DWORD count, off_t offset, DWORD* done) const {
+        while (*done < count) {
+            char* at = data + *done;
+            size_t rest = count - *done;
+            ssize_t moved;
+            if (writing)
+                moved =
+                    offset < 0 ? ::write(m_fd, at, rest) : pwrite(m_fd, at, rest, offset + *done);
+            else
+                moved = offset < 0 ? ::read(m_fd, at, rest) : pread(m_fd, at, rest, offset + *done);
+            if (moved < 0 && errno == EINTR)
+                continue;
+            if (moved < 0)
+                return errno;
+            if (moved == 0)
+                break;
+            *done += static_cast<DWORD>(moved);
+        }
+        return 0;
+    }
+
     static off_t OffsetOf(const OVERLAPPED& overlapped) {
         return static_cast<off_t>((static_cast<uint64_t>(overlapped.OffsetHigh) << 32) |
                                   overlapped.Offset);
@@ -262,14 +269,8 @@ private:
     const bool m_deleteOnClose;
 };
 
-struct DeviceOpeners {
-    std::mutex lock;
-    int nextId = 1;
-    std::vector<std::pair<int, DeviceOpener>> openers;
-};
-
-DeviceOpeners& Openers() {
-    static DeviceOpeners* openers = new DeviceOpeners;
+CallbackList<DeviceOpener>& Openers() {
+    static auto* openers = new CallbackList<DeviceOpener>;
     return *openers;
 }
 
@@ -279,12 +280,7 @@ bool IsDevicePath(const char* name) {
 }
 
 HANDLE OpenDevice(LPCSTR name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
-    std::vector<DeviceOpener> openers;
-    {
-        std::lock_guard<std::mutex> lock(Openers().lock);
-        for (const auto& entry : Openers().openers)
-            openers.push_back(entry.second);
-    }
+    std::vector<DeviceOpener> openers = Openers().Snapshot();
     DWORD error = ERROR_FILE_NOT_FOUND;
     for (const DeviceOpener& opener : openers) {
         error = ERROR_FILE_NOT_FOUND;
@@ -370,22 +366,11 @@ bool MayDeleteOpenFile(const std::string& posixPath) {
 }
 
 int AddDeviceOpener(DeviceOpener opener) {
-    DeviceOpeners& openers = Openers();
-    std::lock_guard<std::mutex> lock(openers.lock);
-    int id = openers.nextId++;
-    openers.openers.emplace_back(id, std::move(opener));
-    return id;
+    return Openers().Add(std::move(opener));
 }
 
 void RemoveDeviceOpener(int id) {
-    DeviceOpeners& openers = Openers();
-    std::lock_guard<std::mutex> lock(openers.lock);
-    for (auto it = openers.openers.begin(); it != openers.openers.end(); ++it) {
-        if (it->first == id) {
-            openers.openers.erase(it);
-            return;
-        }
-    }
+    Openers().Remove(id);
 }
 
 } // namespace internal

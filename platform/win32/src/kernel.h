@@ -12,6 +12,42 @@ namespace emu {
 namespace internal {
 
 // ---------------------------------------------------------------------------------------
+// Registered functions (device openers, thread exit hooks): added and removed by id, called
+// from a copy taken under the lock so that they may run without it.
+
+template <class Function> class CallbackList {
+public:
+    int Add(Function function) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_entries.emplace_back(m_nextId, std::move(function));
+        return m_nextId++;
+    }
+
+    void Remove(int id) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->first == id) {
+                m_entries.erase(it);
+                return;
+            }
+        }
+    }
+
+    std::vector<Function> Snapshot() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        std::vector<Function> functions;
+        for (const auto& entry : m_entries)
+            functions.push_back(entry.second);
+        return functions;
+    }
+
+private:
+    std::mutex m_lock;
+    int m_nextId = 1;
+    std::vector<std::pair<int, Function>> m_entries;
+};
+
+// ---------------------------------------------------------------------------------------
 // Threads
 
 // The calling thread's kernel object (created on first use for threads that CreateThread did

@@ -26,6 +26,17 @@ SYSTEMTIME SystemTimeOf(const struct tm& fields, long nanoseconds) {
     return time;
 }
 
+// The wall clock's present time, broken down by `breakDown` (local time or UTC).
+void Now(struct tm* (*breakDown)(const time_t*, struct tm*), LPSYSTEMTIME time) {
+    if (time == nullptr)
+        return;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct tm fields;
+    breakDown(&now.tv_sec, &fields);
+    *time = SystemTimeOf(fields, now.tv_nsec);
+}
+
 int Upper(char c) {
     return toupper(static_cast<unsigned char>(c));
 }
@@ -124,23 +135,11 @@ LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange
 }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
-    if (lpSystemTime == nullptr)
-        return;
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    struct tm fields;
-    localtime_r(&now.tv_sec, &fields);
-    *lpSystemTime = SystemTimeOf(fields, now.tv_nsec);
+    Now(localtime_r, lpSystemTime);
 }
 
 void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime) {
-    if (lpSystemTime == nullptr)
-        return;
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    struct tm fields;
-    gmtime_r(&now.tv_sec, &fields);
-    *lpSystemTime = SystemTimeOf(fields, now.tv_nsec);
+    Now(gmtime_r, lpSystemTime);
 }
 
 BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime) {

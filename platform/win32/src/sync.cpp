@@ -54,25 +54,32 @@ bool EventObject::IsSet() const {
 
 namespace {
 
-// Changes an event by handle without touching the caller's last error.
-template <class Change> bool ChangeEvent(HANDLE handle, Change change) {
-    DWORD saved = GetLastError();
+// Applies `change` to the event behind `handle`; FALSE with ERROR_INVALID_HANDLE if there is
+// none.
+template <class Change> BOOL ChangeEvent(HANDLE handle, Change change) {
     std::shared_ptr<EventObject> event = LookupObject<EventObject>(handle);
-    SetLastError(saved);
     if (!event)
-        return false;
+        return FALSE;
     change(*event);
-    return true;
+    return TRUE;
+}
+
+// The same, leaving the caller's last error alone.
+template <class Change> bool ChangeEventQuietly(HANDLE handle, Change change) {
+    DWORD saved = GetLastError();
+    BOOL changed = ChangeEvent(handle, change);
+    SetLastError(saved);
+    return changed != FALSE;
 }
 
 } // namespace
 
 bool SetEventHandle(HANDLE handle) {
-    return ChangeEvent(handle, [](EventObject& event) { event.Set(); });
+    return ChangeEventQuietly(handle, [](EventObject& event) { event.Set(); });
 }
 
 bool ResetEventHandle(HANDLE handle) {
-    return ChangeEvent(handle, [](EventObject& event) { event.Reset(); });
+    return ChangeEventQuietly(handle, [](EventObject& event) { event.Reset(); });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -283,27 +290,15 @@ HANDLE WINAPI OpenEventA(DWORD, BOOL, LPCSTR lpName) {
 }
 
 BOOL WINAPI SetEvent(HANDLE hEvent) {
-    std::shared_ptr<EventObject> event = LookupObject<EventObject>(hEvent);
-    if (!event)
-        return FALSE;
-    event->Set();
-    return TRUE;
+    return ChangeEvent(hEvent, [](EventObject& event) { event.Set(); });
 }
 
 BOOL WINAPI ResetEvent(HANDLE hEvent) {
-    std::shared_ptr<EventObject> event = LookupObject<EventObject>(hEvent);
-    if (!event)
-        return FALSE;
-    event->Reset();
-    return TRUE;
+    return ChangeEvent(hEvent, [](EventObject& event) { event.Reset(); });
 }
 
 BOOL WINAPI PulseEvent(HANDLE hEvent) {
-    std::shared_ptr<EventObject> event = LookupObject<EventObject>(hEvent);
-    if (!event)
-        return FALSE;
-    event->Pulse();
-    return TRUE;
+    return ChangeEvent(hEvent, [](EventObject& event) { event.Pulse(); });
 }
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {

@@ -36,19 +36,8 @@ public:
     std::condition_variable m_changed; // thread id known, suspend count dropped to 0
 };
 
-struct ExitHook {
-    int id;
-    std::function<void(DWORD)> hook;
-};
-
-struct ExitHooks {
-    std::mutex lock;
-    int nextId = 1;
-    std::vector<ExitHook> hooks;
-};
-
-ExitHooks& Hooks() {
-    static ExitHooks* hooks = new ExitHooks;
+CallbackList<std::function<void(DWORD)>>& Hooks() {
+    static auto* hooks = new CallbackList<std::function<void(DWORD)>>;
     return *hooks;
 }
 
@@ -78,13 +67,7 @@ void EndThread(ThreadState& state, DWORD exitCode) {
     if (state.ended)
         return;
     state.ended = true;
-    std::vector<std::function<void(DWORD)>> hooks;
-    {
-        std::lock_guard<std::mutex> lock(Hooks().lock);
-        for (const ExitHook& entry : Hooks().hooks)
-            hooks.push_back(entry.hook);
-    }
-    for (const auto& hook : hooks)
+    for (const auto& hook : Hooks().Snapshot())
         hook(state.threadId);
     std::vector<std::shared_ptr<MutexObject>> abandoned;
     {
@@ -140,22 +123,11 @@ void WatchCurrentThread() {
 }
 
 int AddThreadExitHook(std::function<void(DWORD threadId)> hook) {
-    ExitHooks& hooks = Hooks();
-    std::lock_guard<std::mutex> lock(hooks.lock);
-    int id = hooks.nextId++;
-    hooks.hooks.push_back(ExitHook{id, std::move(hook)});
-    return id;
+    return Hooks().Add(std::move(hook));
 }
 
 void RemoveThreadExitHook(int id) {
-    ExitHooks& hooks = Hooks();
-    std::lock_guard<std::mutex> lock(hooks.lock);
-    for (auto it = hooks.hooks.begin(); it != hooks.hooks.end(); ++it) {
-        if (it->id == id) {
-            hooks.hooks.erase(it);
-            return;
-        }
-    }
+    Hooks().Remove(id);
 }
 
 } // namespace internal
