@@ -170,9 +170,9 @@ public:
     // Copies the exception's message (truncated to nMaxError - 1 characters) and returns TRUE;
     // FALSE with an empty text when there is none.
     virtual BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext = NULL);
-    // Shows the message to the user; returns 0 and shows nothing while the framework has no
-    // message boxes.
-    virtual int ReportError(UINT nType = 0, UINT nMessageID = 0);
+    // Shows the message to the user. For now the message only goes to the debug output and
+    // the result is 0: the framework's message box is not yet available to it.
+    virtual int ReportError(UINT nType = MB_OK, UINT nMessageID = 0);
 
     BOOL m_bAutoDelete;
 };

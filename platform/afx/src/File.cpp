@@ -65,6 +65,8 @@ CFile::~CFile() {
 BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError) {
     if (lpszFileName == NULL)
         lpszFileName = "";
+    if (m_hFile != hFileNull && m_bCloseOnDelete)
+        ::CloseHandle(m_hFile); // reopened without a Close: the old handle is not lost
     m_bCloseOnDelete = FALSE;
     m_hFile = hFileNull;
 

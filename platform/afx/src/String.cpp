@@ -3,6 +3,7 @@
 
 #include <ctype.h>
 #include <limits.h>
+#include <stdint.h>
 
 #include <utility>
 
@@ -84,12 +85,14 @@ void CString::Reserve(int nLength, bool bExact) {
     Header* block = static_cast<Header*>(shared ? malloc(bytes) : realloc(GetHeader(), bytes));
     if (block == NULL)
         AfxThrowMemoryException();
+    char* text = reinterpret_cast<char*>(block + 1);
     if (shared) {
         block->nDataLength = 0;
-        reinterpret_cast<char*>(block + 1)[0] = '\0';
+        text[0] = '\0';
     }
     block->nAllocLength = nAlloc;
-    m_pszData = reinterpret_cast<char*>(block + 1);
+    text[nAlloc] = '\0'; // a buffer filled to the brim by its user still ends
+    m_pszData = text;
 }
 
 void CString::SetLength(int nLength) {
