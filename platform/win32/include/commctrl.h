@@ -85,8 +85,8 @@ typedef struct _IMAGELIST* HIMAGELIST;
 #define ILC_COLOR24 0x00000018
 #define ILC_COLOR32 0x00000020
 
-#define CLR_NONE 0xFFFFFFFFL
-#define CLR_DEFAULT 0xFF000000L
+#define CLR_NONE 0xFFFFFFFF
+#define CLR_DEFAULT 0xFF000000
 
 HIMAGELIST WINAPI ImageList_Create(int cx, int cy, UINT flags, int cInitial, int cGrow);
 BOOL WINAPI ImageList_Destroy(HIMAGELIST himl);
@@ -158,7 +158,7 @@ COLORREF WINAPI ImageList_GetBkColor(HIMAGELIST himl);
 #define LVNI_TORIGHT 0x0800
 
 #define I_IMAGECALLBACK (-1)
-#define LPSTR_TEXTCALLBACKA ((LPSTR)-1L)
+#define LPSTR_TEXTCALLBACKA ((LPSTR)-1)
 
 typedef struct tagLVITEMA {
     UINT mask;

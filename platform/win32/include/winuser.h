@@ -445,7 +445,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
                             HINSTANCE hInstance, LPVOID lpParam);
 #define CreateWindowA(className, windowName, style, x, y, width, height, parent, menu, instance,   \
                       param)                                                                       \
-    CreateWindowExA(0, className, windowName, style, x, y, width, height, parent, menu, instance, \
+    CreateWindowExA(0, className, windowName, style, x, y, width, height, parent, menu, instance,  \
                     param)
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI IsWindow(HWND hWnd);

@@ -1,0 +1,212 @@
+#include "support/UiDriver.h"
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <thread>
+
+namespace ui {
+
+namespace {
+
+// Polls `found` every millisecond of real time until it returns true or the time is up.
+template <class Found> bool Poll(Found found, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (found())
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+struct Search {
+    const std::string* caption;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam) {
+    Search* search = reinterpret_cast<Search*>(lParam);
+    if (!IsWindowVisible(hwnd))
+        return TRUE;
+    if (search->className != nullptr) {
+        char name[64];
+        if (GetClassNameA(hwnd, name, sizeof(name)) == 0 || lstrcmpiA(name, search->className) != 0)
+            return TRUE;
+    }
+    if (WindowText(hwnd) != *search->caption)
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+// Posts a left click at `point` of `hwnd` (a double click when `twice`).
+void PostClick(HWND hwnd, POINT point, bool twice) {
+    LPARAM at = MAKELPARAM(point.x, point.y);
+    PostMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(hwnd, WM_LBUTTONUP, 0, at);
+    if (twice) {
+        PostMessageA(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageA(hwnd, WM_LBUTTONUP, 0, at);
+    }
+}
+
+bool ClickListItem(HWND dialog, int id, int index, bool twice) {
+    HWND list = GetDlgItem(dialog, id);
+    if (list == NULL || !IsWindowEnabled(list) || !IsWindowVisible(list))
+        return false;
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    if (!SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(index),
+                      reinterpret_cast<LPARAM>(&rect)))
+        return false;
+    PostClick(list, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, twice);
+    return true;
+}
+
+} // namespace
+
+HWND WaitForWindow(const std::string& caption, int timeoutMs, const char* className) {
+    Search search{&caption, className, NULL};
+    Poll(
+        [&] {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != NULL;
+        },
+        timeoutMs);
+    return search.found;
+}
+
+bool WaitForWindowGone(HWND hwnd, int timeoutMs) {
+    return Poll([&] { return !IsWindow(hwnd); }, timeoutMs);
+}
+
+std::string WindowText(HWND hwnd) {
+    int length = GetWindowTextLengthA(hwnd);
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    int got = GetWindowTextA(hwnd, &text[0], length + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+std::string ControlText(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? WindowText(control) : std::string();
+}
+
+bool ControlExists(HWND dialog, int id) {
+    return GetDlgItem(dialog, id) != NULL;
+}
+
+bool IsControlEnabled(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control != NULL && IsWindowEnabled(control);
+}
+
+bool IsControlVisible(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control != NULL && IsWindowVisible(control);
+}
+
+bool ClickButton(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    if (button == NULL || !IsWindowEnabled(button) || !IsWindowVisible(button))
+        return false;
+    return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+bool IsChecked(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    return button != NULL && SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool SetCheckBox(HWND dialog, int id, bool checked) {
+    if (IsChecked(dialog, id) == checked)
+        return true;
+    return ClickButton(dialog, id);
+}
+
+bool TypeText(HWND dialog, int id, const std::string& text) {
+    HWND edit = GetDlgItem(dialog, id);
+    if (edit == NULL || !IsWindowEnabled(edit) || !IsWindowVisible(edit))
+        return false;
+    PostMessageA(edit, EM_SETSEL, 0, -1);
+    PostMessageA(edit, WM_CHAR, VK_BACK, 0);
+    for (char c : text)
+        PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 0);
+    return true;
+}
+
+bool CloseWindowAsUser(HWND hwnd) {
+    return PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
+}
+
+int ProgressPosition(HWND dialog, int id) {
+    HWND bar = GetDlgItem(dialog, id);
+    return bar ? static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)) : -1;
+}
+
+int ListCount(HWND dialog, int id) {
+    HWND list = GetDlgItem(dialog, id);
+    return list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
+}
+
+std::string ListItemText(HWND dialog, int id, int index) {
+    HWND list = GetDlgItem(dialog, id);
+    if (list == NULL)
+        return std::string();
+    char buffer[512] = "";
+    LVITEMA item{};
+    item.iSubItem = 0;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof(buffer);
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+int ListSelection(HWND dialog, int id) {
+    HWND list = GetDlgItem(dialog, id);
+    return list ? static_cast<int>(
+                      SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))
+                : -1;
+}
+
+bool SelectListItem(HWND dialog, int id, int index) {
+    return ClickListItem(dialog, id, index, false);
+}
+
+bool DoubleClickListItem(HWND dialog, int id, int index) {
+    return ClickListItem(dialog, id, index, true);
+}
+
+bool WaitForMessageBox(const std::string& caption, MessageBoxView* box, int timeoutMs) {
+    HWND hwnd = NULL;
+    bool found = Poll(
+        [&] {
+            hwnd = WaitForWindow(caption, 0, "#32770");
+            return hwnd != NULL && GetDlgItem(hwnd, 0xFFFF) != NULL;
+        },
+        timeoutMs);
+    if (!found)
+        return false;
+    box->hwnd = hwnd;
+    box->caption = WindowText(hwnd);
+    box->text = ControlText(hwnd, 0xFFFF);
+    box->hasIcon = GetDlgItem(hwnd, 0x0440) != NULL;
+    box->buttons.clear();
+    for (int id = IDOK; id <= IDCONTINUE; ++id)
+        if (GetDlgItem(hwnd, id) != NULL)
+            box->buttons.push_back(id);
+    return true;
+}
+
+bool AnswerMessageBox(const MessageBoxView& box, int button) {
+    return ClickButton(box.hwnd, button);
+}
+
+} // namespace ui
