@@ -45,8 +45,9 @@
 //    none of its own locks (the core takes CoreMutex() and then may call TryAcquire, which
 //    may take the queue's own lock: the order is always core lock, then queue lock).
 //  - Thread exit: AddThreadExitHook() runs a function on every thread that ends (created by
-//    CreateThread or not) before its owned mutexes are abandoned and its handle is
-//    signalled.
+//    CreateThread or not, once it has used the emulation: any call that needs the thread's
+//    id, such as GetCurrentThreadId or a wait) before its owned mutexes are abandoned and its
+//    handle is signalled.
 #pragma once
 
 #include <windows.h>

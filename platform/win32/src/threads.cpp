@@ -44,15 +44,15 @@ CallbackList<std::function<void(DWORD)>>& Hooks() {
 struct ThreadState;
 void EndThread(ThreadState& state, DWORD exitCode);
 
-// The calling thread's record; its destructor notices the end of threads that CreateThread
-// did not start.
+// The calling thread's record, made when the thread first uses the emulation; its destructor
+// notices the end of threads that CreateThread did not start.
 struct ThreadState {
     DWORD threadId = static_cast<DWORD>(syscall(SYS_gettid));
-    std::shared_ptr<ThreadObject> object;
+    std::shared_ptr<ThreadObject> object; // made by the first wait, or by CreateThread
     bool ended = false;
 
     ~ThreadState() {
-        if (!ended && object)
+        if (!ended)
             EndThread(*this, 0);
     }
 };

@@ -171,7 +171,7 @@ TEST(Threads, ExitHookRunsBeforeTheHandleIsSignalled) {
     watched = StartThread([&] { return WaitForSingleObject(go, INFINITE); }, 0, &createdId);
     SetEvent(go);
     Join(watched);
-    std::thread foreign([] { WaitForSingleObject(GetCurrentThread(), 0); });
+    std::thread foreign([] { GetCurrentThreadId(); });
     foreign.join();
     emu::internal::RemoveThreadExitHook(hook);
 
