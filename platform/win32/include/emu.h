@@ -16,4 +16,8 @@ void SetTimeScale(double scale);
 // Converts a duration of the emulated clock in milliseconds to real nanoseconds.
 long long ScaledNanoseconds(DWORD milliseconds);
 
+// Named mutexes are shared by every process of the user, as on Windows. Processes that set
+// VANTEL_OBJECT_NAMESPACE to the same text share a namespace of their own instead, so that
+// tests running side by side with the system's real mutex names do not meet.
+
 } // namespace emu

@@ -54,11 +54,11 @@ std::string SharedFolder() {
     return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
 }
 
-// The file for a mutex name: letters, digits, '-' and '_' stay, other bytes are written as
-// %XX; a long name is cut and completed by a hash of the whole.
-std::string PathForName(const std::string& name) {
+// Letters, digits, '-' and '_' stay, other bytes are written as %XX; a long text is cut and
+// completed by a hash of the whole.
+std::string Escaped(const std::string& text) {
     std::string escaped;
-    for (unsigned char c : name) {
+    for (unsigned char c : text) {
         if (isalnum(c) || c == '-' || c == '_') {
             escaped += static_cast<char>(c);
         } else {
@@ -67,15 +67,25 @@ std::string PathForName(const std::string& name) {
             escaped += hex;
         }
     }
-    if (escaped.size() > 180) {
+    if (escaped.size() > 120) {
         uint64_t hash = 1469598103934665603ull; // FNV-1a
-        for (unsigned char c : name)
+        for (unsigned char c : text)
             hash = (hash ^ c) * 1099511628211ull;
         char tail[24];
         snprintf(tail, sizeof tail, "~%016llx", static_cast<unsigned long long>(hash));
-        escaped = escaped.substr(0, 150) + tail;
+        escaped = escaped.substr(0, 100) + tail;
     }
-    return SharedFolder() + "/vantel-mutex-" + std::to_string(getuid()) + "-" + escaped;
+    return escaped;
+}
+
+// The file for a mutex name. VANTEL_OBJECT_NAMESPACE, when set, gives the processes that
+// share it a namespace of their own (tests running side by side use it to stay apart).
+std::string PathForName(const std::string& name) {
+    std::string path = SharedFolder() + "/vantel-mutex-" + std::to_string(getuid()) + "-";
+    const char* space = getenv("VANTEL_OBJECT_NAMESPACE");
+    if (space != nullptr && *space != '\0')
+        path += Escaped(space) + "-";
+    return path + Escaped(name);
 }
 
 bool LockByte(int fd, short type, bool wait) {

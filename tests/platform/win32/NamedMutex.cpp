@@ -56,7 +56,8 @@ void WriteLine(int fd, const std::string& line) {
 // The other process, holding a named mutex on command.
 class Child {
 public:
-    explicit Child(const std::string& name) {
+    // `space`, when given, is the child's VANTEL_OBJECT_NAMESPACE instead of this process's.
+    explicit Child(const std::string& name, const char* space = nullptr) {
         int commands[2], reports[2];
         if (pipe2(commands, O_CLOEXEC) != 0 || pipe2(reports, O_CLOEXEC) != 0)
             return;
@@ -64,9 +65,14 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, commands[0], 3);
         posix_spawn_file_actions_adddup2(&actions, reports[1], 4);
+        const std::string spaceKey = "VANTEL_OBJECT_NAMESPACE=";
         std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry)
-            environment.push_back(*entry);
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            if (space == nullptr || std::string(*entry).compare(0, spaceKey.size(), spaceKey) != 0)
+                environment.push_back(*entry);
+        }
+        if (space != nullptr)
+            environment.push_back(spaceKey + space);
         environment.push_back(std::string(kNameVariable) + "=" + name);
         std::vector<char*> envp;
         for (std::string& entry : environment)
@@ -119,7 +125,7 @@ private:
 };
 
 // Runs in the child process only. Commands: "release", "take" (wait without time-out),
-// "try" (a 3000 ms wait), "exit". Each is answered with one report line.
+// "try" (a 3000 ms wait), "close", "exit". Each but "exit" is answered with one report line.
 TEST(NamedMutexChild, Serve) {
     const char* name = getenv(kNameVariable);
     if (name == nullptr)
@@ -134,6 +140,8 @@ TEST(NamedMutexChild, Serve) {
             WriteLine(4, "took " + std::to_string(WaitForSingleObject(mutex, INFINITE)));
         else if (command == "try")
             WriteLine(4, "tried " + std::to_string(WaitForSingleObject(mutex, 3000)));
+        else if (command == "close")
+            WriteLine(4, "closed " + std::to_string(CloseHandle(mutex)));
         else
             break;
     }
@@ -208,6 +216,34 @@ TEST(NamedMutex, NameExistsWhileAnyProcessHasItOpen) {
     EXPECT_EQ(WaitForSingleObject(fresh, 0), WAIT_OBJECT_0);
     EXPECT_TRUE(ReleaseMutex(fresh));
     CloseHandle(fresh);
+}
+
+// Processes with another VANTEL_OBJECT_NAMESPACE do not meet; those with the same one do.
+TEST(NamedMutex, NamespacesKeepProcessesApart) {
+    std::string name = UniqueName("space");
+    std::string mine = "space-a-" + std::to_string(GetCurrentProcessId());
+    std::string other = "space-b-" + std::to_string(GetCurrentProcessId());
+    setenv("VANTEL_OBJECT_NAMESPACE", mine.c_str(), 1);
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
+    ASSERT_NE(mutex, nullptr);
+    {
+        Child apart(name, other.c_str());
+        ASSERT_TRUE(apart.Started());
+        EXPECT_EQ(apart.Ask(""), "created 0");
+        EXPECT_EQ(apart.Ask("release"), "released 1");
+        EXPECT_EQ(apart.Ask("close"), "closed 1"); // its name goes with it
+        apart.ExitHolding();
+    }
+    {
+        Child together(name, mine.c_str());
+        ASSERT_TRUE(together.Started());
+        EXPECT_EQ(together.Ask(""), "created 183");
+        EXPECT_EQ(together.Ask("try"), "tried 258");
+        together.ExitHolding();
+    }
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    CloseHandle(mutex);
+    unsetenv("VANTEL_OBJECT_NAMESPACE");
 }
 
 } // namespace
