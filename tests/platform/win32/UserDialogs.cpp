@@ -363,7 +363,10 @@ TEST_F(UserDialogs, TheUsersCloseIsRefusedWhileTheSystemMenusCloseIsGreyed) {
         HMENU menu = GetSystemMenu(dialog, FALSE);
         EXPECT_EQ(static_cast<UINT>(MF_GRAYED), GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND));
         ui::CloseWindowAsUser(dialog);
-        SendMessageA(dialog, WM_USER, 0, 0); // the close request has been handled by now
+        // A message posted after the close request arrives after it has been handled
+        // (a sent one would be served first).
+        PostMessageA(dialog, WM_USER, 0, 0);
+        EXPECT_TRUE(testsupport::WaitFor([] { return !Seen(WM_USER).empty(); }));
         EXPECT_TRUE(IsWindowVisible(dialog));
         EXPECT_TRUE(Seen(WM_CLOSE).empty());
         EXPECT_EQ(static_cast<BOOL>(MF_GRAYED), EnableMenuItem(menu, SC_CLOSE, MF_ENABLED));
