@@ -420,8 +420,11 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         return INVALID_HANDLE_VALUE;
     }
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        close(fd); // a folder is no file
+    bool truncates = existed && (dwCreationDisposition == CREATE_ALWAYS ||
+                                 dwCreationDisposition == TRUNCATE_EXISTING);
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+        (existed && (writes || truncates) && IsReadOnlyFile(info))) {
+        close(fd); // a folder is no file; a read-only file is not written
         Fail(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
@@ -435,9 +438,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
             Fail(ERROR_SHARING_VIOLATION);
             return INVALID_HANDLE_VALUE; // `file` closes the descriptor
         }
-        bool truncate = existed && (dwCreationDisposition == CREATE_ALWAYS ||
-                                    dwCreationDisposition == TRUNCATE_EXISTING);
-        if (truncate && !Truncate(fd, path, access)) {
+        if (truncates && !Truncate(fd, path, access)) {
             Fail(ErrorFromErrno(errno, path));
             return INVALID_HANDLE_VALUE;
         }

@@ -101,6 +101,12 @@ DWORD ErrorFromErrno(int error, const std::string& path = std::string());
 // length without the terminator when it fits, else the size needed including the terminator.
 DWORD CopyOut(const std::string& text, DWORD bufferLength, LPSTR buffer);
 
+// A plain file without write permission for its owner: FILE_ATTRIBUTE_READONLY, which refuses
+// writing and deleting even to root.
+inline bool IsReadOnlyFile(const struct stat& info) {
+    return S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
+}
+
 // The Win32 attributes of a file (`name` is its last path component).
 DWORD AttributesOf(const std::string& name, const struct stat& info);
 

@@ -147,7 +147,7 @@ DWORD AttributesOf(const std::string& name, const struct stat& info) {
     DWORD attributes = 0;
     if (S_ISDIR(info.st_mode))
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
-    else if ((info.st_mode & S_IWUSR) == 0)
+    if (IsReadOnlyFile(info))
         attributes |= FILE_ATTRIBUTE_READONLY;
     if (!name.empty() && name[0] == '.' && name != "." && name != "..")
         attributes |= FILE_ATTRIBUTE_HIDDEN;
@@ -192,7 +192,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     struct stat info;
     if (lstat(path.c_str(), &info) != 0)
         return Fail(ErrorFromErrno(errno, path));
-    if (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0))
+    if (S_ISDIR(info.st_mode) || IsReadOnlyFile(info))
         return Fail(ERROR_ACCESS_DENIED); // a folder, or a read-only file
     if (!MayDeleteOpenFile(path))
         return FALSE;
@@ -211,8 +211,12 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
         close(source);
         return Fail(ERROR_ACCESS_DENIED);
     }
-    bool same = stat(to.c_str(), &target) == 0 && target.st_dev == info.st_dev &&
-                target.st_ino == info.st_ino;
+    bool targetExists = stat(to.c_str(), &target) == 0;
+    if (targetExists && !bFailIfExists && IsReadOnlyFile(target)) {
+        close(source);
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    bool same = targetExists && target.st_dev == info.st_dev && target.st_ino == info.st_ino;
     if (same || !MayOpenShared(from, GENERIC_READ, FILE_SHARE_READ) ||
         !MayOpenShared(to, GENERIC_WRITE, 0)) {
         close(source);

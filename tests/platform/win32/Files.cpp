@@ -327,6 +327,14 @@ TEST(FilePaths, AttributesAndErrorsOfWholeFileCalls) {
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     EXPECT_FALSE(DeleteFileA(dir.File("locked").c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Open(dir.File("locked"), GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(CopyFileA(dir.File(".hidden").c_str(), dir.File("locked").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    HANDLE reader = Open(dir.File("locked"), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    EXPECT_EQ(ReadAll(dir.File("locked")), "r");
     chmod(dir.File("locked").c_str(), 0644);
 
     EXPECT_EQ(GetFileAttributesA(dir.File("none").c_str()), INVALID_FILE_ATTRIBUTES);
