@@ -262,7 +262,7 @@ extern "C" {
 
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState,
                            LPCSTR lpName) {
-    if (lpName == nullptr) {
+    if (lpName == nullptr || *lpName == '\0') { // an empty name is no name
         HANDLE handle = InsertHandle(std::make_shared<EventObject>(bManualReset, bInitialState));
         SetLastError(ERROR_SUCCESS);
         return handle;
@@ -302,7 +302,7 @@ BOOL WINAPI PulseEvent(HANDLE hEvent) {
 }
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
-    if (lpName == nullptr) {
+    if (lpName == nullptr || *lpName == '\0') {
         auto mutex = std::make_shared<LocalMutex>();
         if (bInitialOwner) {
             WatchCurrentThread();
