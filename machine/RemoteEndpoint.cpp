@@ -89,73 +89,58 @@ void RemoteEndpoint::Close(uint64_t openId) {
     m_opens.erase(openId);
 }
 
-IoResult RemoteEndpoint::Control(uint64_t openId, uint32_t code, const void* in, uint32_t inSize,
-                                 void* out, uint32_t outSize) {
+IoResult RemoteEndpoint::Exchange(uint64_t openId, MessageOp op,
+                                  const std::function<void(Message&)>& fields, void* out,
+                                  uint32_t outSize) {
     std::lock_guard<std::mutex> lock(m_mutex);
     uint64_t serverId = 0;
     if (!ServerId(openId, &serverId))
         return IoResult{IoError::Gone, 0};
     Message request;
-    request.PutU8(static_cast<uint8_t>(MessageOp::Control));
+    request.PutU8(static_cast<uint8_t>(op));
     request.PutU64(serverId);
-    request.PutU32(code);
-    request.PutU32(outSize);
-    request.PutBytes(in, in != nullptr ? inSize : 0);
+    fields(request);
     Message reply;
     if (!Call(request, &reply, false))
         return IoResult{IoError::Gone, 0};
     IoResult result;
     result.error = static_cast<IoError>(reply.GetU32());
-    result.moved = reply.GetU32();
-    std::vector<uint8_t> bytes = reply.GetBytes();
-    if (!reply.Ok() || bytes.size() > outSize)
-        return IoResult{IoError::Failed, 0};
-    if (!bytes.empty())
-        std::memcpy(out, bytes.data(), bytes.size());
-    result.moved = static_cast<uint32_t>(bytes.size());
-    return result;
-}
-
-IoResult RemoteEndpoint::Write(uint64_t openId, const void* data, uint32_t size) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    uint64_t serverId = 0;
-    if (!ServerId(openId, &serverId))
-        return IoResult{IoError::Gone, 0};
-    Message request;
-    request.PutU8(static_cast<uint8_t>(MessageOp::Write));
-    request.PutU64(serverId);
-    request.PutBytes(data, data != nullptr ? size : 0);
-    Message reply;
-    if (!Call(request, &reply, false))
-        return IoResult{IoError::Gone, 0};
-    IoResult result;
-    result.error = static_cast<IoError>(reply.GetU32());
-    result.moved = std::min(reply.GetU32(), size);
+    result.moved = std::min(reply.GetU32(), outSize);
+    if (out != nullptr) {
+        // The bytes that came back, never more than the caller's buffer holds.
+        std::vector<uint8_t> bytes = reply.GetBytes();
+        if (bytes.size() > outSize)
+            return IoResult{IoError::Failed, 0};
+        if (!bytes.empty())
+            std::memcpy(out, bytes.data(), bytes.size());
+        result.moved = static_cast<uint32_t>(bytes.size());
+    }
     return reply.Ok() ? result : IoResult{IoError::Failed, 0};
 }
 
+IoResult RemoteEndpoint::Control(uint64_t openId, uint32_t code, const void* in, uint32_t inSize,
+                                 void* out, uint32_t outSize) {
+    return Exchange(
+        openId, MessageOp::Control,
+        [&](Message& request) {
+            request.PutU32(code);
+            request.PutU32(outSize);
+            request.PutBytes(in, in != nullptr ? inSize : 0);
+        },
+        out, out != nullptr ? outSize : 0);
+}
+
+IoResult RemoteEndpoint::Write(uint64_t openId, const void* data, uint32_t size) {
+    return Exchange(
+        openId, MessageOp::Write,
+        [&](Message& request) { request.PutBytes(data, data != nullptr ? size : 0); }, nullptr,
+        size);
+}
+
 IoResult RemoteEndpoint::Read(uint64_t openId, void* data, uint32_t size) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    uint64_t serverId = 0;
-    if (!ServerId(openId, &serverId))
-        return IoResult{IoError::Gone, 0};
-    Message request;
-    request.PutU8(static_cast<uint8_t>(MessageOp::Read));
-    request.PutU64(serverId);
-    request.PutU32(size);
-    Message reply;
-    if (!Call(request, &reply, false))
-        return IoResult{IoError::Gone, 0};
-    IoResult result;
-    result.error = static_cast<IoError>(reply.GetU32());
-    result.moved = reply.GetU32();
-    std::vector<uint8_t> bytes = reply.GetBytes();
-    if (!reply.Ok() || bytes.size() > size)
-        return IoResult{IoError::Failed, 0};
-    if (!bytes.empty())
-        std::memcpy(data, bytes.data(), bytes.size());
-    result.moved = static_cast<uint32_t>(bytes.size());
-    return result;
+    return Exchange(
+        openId, MessageOp::Read, [&](Message& request) { request.PutU32(size); }, data,
+        data != nullptr ? size : 0);
 }
 
 bool RemoteEndpoint::Present() {

@@ -6,6 +6,7 @@
 #include "machine/Endpoint.h"
 #include "machine/Message.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,10 @@ private:
     // One exchange; false when the connection failed (it is then dropped). `connect`
     // allows making a new connection first.
     bool Call(const Message& request, Message* reply, bool connect);
+    // One request on an open: the op, the server's id of the open, then `fields`. The reply's
+    // error and count, and (when `out` is given) its bytes, at most `outSize` of them.
+    IoResult Exchange(uint64_t openId, MessageOp op, const std::function<void(Message&)>& fields,
+                      void* out, uint32_t outSize);
     bool ConnectLocked();
     void DropLocked();
 

@@ -286,8 +286,8 @@ bool Storage::WriteAtomically(const std::string& dir, const std::string& name, c
     return true;
 }
 
-StorageStatus Storage::WriteFile(int medium, const StoragePath& folder, const std::string& name,
-                                 const std::vector<uint8_t>& bytes) {
+StorageStatus Storage::PlaceFor(int medium, const StoragePath& folder, const std::string& name,
+                                std::string* dir) const {
     if (!ValidName(name))
         return StorageStatus::NotFound;
     std::optional<Found> found = Find(medium, folder);
@@ -297,11 +297,21 @@ StorageStatus Storage::WriteFile(int medium, const StoragePath& folder, const st
         return StorageStatus::NotAFolder;
     if (FindIn(found->disk, name))
         return StorageStatus::Exists;
+    *dir = found->disk;
+    return StorageStatus::Ok;
+}
+
+StorageStatus Storage::WriteFile(int medium, const StoragePath& folder, const std::string& name,
+                                 const std::vector<uint8_t>& bytes) {
+    std::string dir;
+    StorageStatus status = PlaceFor(medium, folder, name, &dir);
+    if (status != StorageStatus::Ok)
+        return status;
     uint64_t used = Used(medium);
     if (used > Capacity(medium) || bytes.size() > Capacity(medium) - used)
         return StorageStatus::Full;
-    return WriteAtomically(found->disk, name, bytes.data(), bytes.size()) ? StorageStatus::Ok
-                                                                          : StorageStatus::IoError;
+    return WriteAtomically(dir, name, bytes.data(), bytes.size()) ? StorageStatus::Ok
+                                                                  : StorageStatus::IoError;
 }
 
 StorageStatus Storage::RemoveFile(int medium, const StoragePath& file) {
@@ -317,16 +327,13 @@ StorageStatus Storage::RemoveFile(int medium, const StoragePath& file) {
 }
 
 StorageStatus Storage::MakeFolder(int medium, const StoragePath& parent, const std::string& name) {
-    std::optional<Found> found = Find(medium, parent);
-    if (!found)
-        return StorageStatus::NotFound;
-    if (!found->folder)
-        return StorageStatus::NotAFolder;
-    if (FindIn(found->disk, name))
-        return StorageStatus::Exists;
-    if (::mkdir((found->disk + "/" + name).c_str(), 0755) != 0)
+    std::string dir;
+    StorageStatus status = PlaceFor(medium, parent, name, &dir);
+    if (status != StorageStatus::Ok)
+        return status;
+    if (::mkdir((dir + "/" + name).c_str(), 0755) != 0)
         return errno == EEXIST ? StorageStatus::Exists : StorageStatus::IoError;
-    SyncDirectory(found->disk);
+    SyncDirectory(dir);
     return StorageStatus::Ok;
 }
 
@@ -351,7 +358,7 @@ StorageStatus Storage::RemoveFolder(int medium, const StoragePath& folder) {
 
 StorageStatus Storage::Rename(int medium, const StoragePath& entry, const std::string& newName) {
     std::optional<Found> found = Find(medium, entry);
-    if (!found || entry.empty())
+    if (!found || entry.empty() || !ValidName(newName))
         return StorageStatus::NotFound;
     std::string dir = found->disk.substr(0, found->disk.rfind('/'));
     std::optional<std::string> taken = FindIn(dir, newName);

@@ -84,6 +84,9 @@ public:
 
 private:
     std::string MediumDir(int medium) const;
+    // The folder (on disk) in which a new entry `name` can be made, or why it cannot.
+    StorageStatus PlaceFor(int medium, const StoragePath& folder, const std::string& name,
+                           std::string* dir) const;
     bool WriteAtomically(const std::string& dir, const std::string& name, const uint8_t* data,
                          size_t size) const;
     std::optional<std::string> FindIn(const std::string& dir, const std::string& name) const;

@@ -24,16 +24,15 @@ MachineOptions TestMachine::FastOptions() {
 
 TestMachine::TestMachine(MachineOptions options) : m_dir(std::make_unique<TempDir>()) {
     m_storage = m_dir->Path() + "/machine";
-    options.storageDir = m_storage;
-    m_machine = std::make_shared<Machine>(options);
-    std::string error;
-    if (!m_machine->Start(&error))
-        ADD_FAILURE() << "machine did not start: " << error;
-    m_deviceId = emu::SelectMachine(m_machine);
+    Plug(std::move(options));
 }
 
 TestMachine::TestMachine(const TestMachine& other, MachineOptions options)
     : m_storage(other.m_storage) {
+    Plug(std::move(options));
+}
+
+void TestMachine::Plug(MachineOptions options) {
     options.storageDir = m_storage;
     m_machine = std::make_shared<Machine>(options);
     std::string error;

@@ -40,6 +40,8 @@ public:
     int DeviceId() const { return m_deviceId; }
 
 private:
+    void Plug(machine::MachineOptions options);
+
     std::unique_ptr<TempDir> m_dir;
     std::string m_storage;
     std::shared_ptr<machine::Machine> m_machine;
