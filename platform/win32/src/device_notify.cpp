@@ -26,10 +26,8 @@ RegistrationTable& Registrations() {
     return *table;
 }
 
-// Whether a handle is a window. Until the emulated desktop answers this, any non-null handle
-// counts as one.
 bool IsRecipientWindow(HANDLE recipient) {
-    return recipient != nullptr;
+    return IsWindow(static_cast<HWND>(recipient)) != FALSE;
 }
 
 } // namespace

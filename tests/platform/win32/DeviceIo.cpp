@@ -259,9 +259,17 @@ TEST(DeviceNotification, OnlyWindowsWithADeviceInterfaceFilterRegister) {
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = emu::MachineInterfaceClass();
-    HWND window = reinterpret_cast<HWND>(0x1234);
-    EXPECT_EQ(RegisterDeviceNotificationA(nullptr, &filter, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    HWND window = CreateWindowExA(0, "Static", "port", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    HWND dead =
+        CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(dead);
+    for (HWND notWindow : {HWND(nullptr), dead, reinterpret_cast<HWND>(0x1234)}) {
+        EXPECT_EQ(RegisterDeviceNotificationA(notWindow, &filter, DEVICE_NOTIFY_WINDOW_HANDLE),
+                  nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    }
     DEV_BROADCAST_DEVICEINTERFACE_A shortFilter = filter;
     shortFilter.dbcc_size = 8;
     EXPECT_EQ(RegisterDeviceNotificationA(window, &shortFilter, DEVICE_NOTIFY_WINDOW_HANDLE),
@@ -273,4 +281,5 @@ TEST(DeviceNotification, OnlyWindowsWithADeviceInterfaceFilterRegister) {
     EXPECT_TRUE(UnregisterDeviceNotification(registration));
     EXPECT_FALSE(UnregisterDeviceNotification(registration));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    DestroyWindow(window);
 }
