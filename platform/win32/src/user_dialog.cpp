@@ -700,9 +700,11 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
         return FALSE;
     if (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd))
         return FALSE;
-    LRESULT code =
-        lpMsg->hwnd ? SendMessageA(lpMsg->hwnd, WM_GETDLGCODE, 0, reinterpret_cast<LPARAM>(lpMsg))
-                    : 0;
+    // Only keys concern the dialog manager; the control says which keys it wants itself.
+    LRESULT code = 0;
+    if (lpMsg->message == WM_KEYDOWN && lpMsg->hwnd != NULL)
+        code = SendMessageA(lpMsg->hwnd, WM_GETDLGCODE, lpMsg->wParam,
+                            reinterpret_cast<LPARAM>(lpMsg));
     if (lpMsg->message == WM_KEYDOWN && !(code & DLGC_WANTMESSAGE)) {
         switch (lpMsg->wParam) {
         case VK_TAB:

@@ -441,4 +441,56 @@ TEST_F(UserDialogs, ModelessDialogAnswersQueriesAboutItsWindows) {
     EXPECT_FALSE(EndDialog(dialog, 1));
 }
 
+TEST_F(UserDialogs, TheUiDriverWorksTheControlsFromAnotherThread) {
+    Watchdog watchdog("UI driver");
+    constexpr WORD kCheck = 104;
+    std::string typed;
+    bool checked = false;
+    g_handler = [&](HWND hwnd, UINT message, WPARAM, LPARAM lParam) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            const char* names[] = {"EMB", "FOLDER1", "FOLDER2"};
+            for (int i = 0; i < 3; ++i) {
+                LVITEMA item{};
+                item.mask = LVIF_TEXT | LVIF_PARAM;
+                item.iItem = i;
+                item.pszText = const_cast<char*>(names[i]);
+                item.lParam = 10 * i;
+                SendDlgItemMessageA(hwnd, kList, LVM_INSERTITEMA, 0,
+                                    reinterpret_cast<LPARAM>(&item));
+            }
+            return TRUE;
+        }
+        if (message == WM_NOTIFY) {
+            const NMITEMACTIVATE* note = reinterpret_cast<const NMITEMACTIVATE*>(lParam);
+            if (note->hdr.code == NM_DBLCLK && note->iItem >= 0) {
+                typed = ui::ControlText(hwnd, kEdit);
+                checked = IsDlgButtonChecked(hwnd, kCheck) == BST_CHECKED;
+                EndDialog(hwnd, 100 + note->lParam);
+            }
+            return TRUE;
+        }
+        return message == WM_COMMAND ? TRUE : -1; // clicks do not end this dialog
+    };
+    DialogBuilder builder = StandardDialog("Receive a Design");
+    builder.Control(0x80, kCheck, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, "RZ only");
+    INT_PTR result = RunWithDriver(builder, "Receive a Design", [](HWND dialog) {
+        EXPECT_EQ(3, ui::ListCount(dialog, kList));
+        EXPECT_EQ("FOLDER1", ui::ListItemText(dialog, kList, 1));
+        EXPECT_EQ(-1, ui::ListSelection(dialog, kList));
+        EXPECT_TRUE(ui::SelectListItem(dialog, kList, 1));
+        EXPECT_TRUE(testsupport::WaitFor([&] { return ui::ListSelection(dialog, kList) == 1; }));
+        EXPECT_TRUE(ui::SetCheckBox(dialog, kCheck, true));
+        EXPECT_TRUE(testsupport::WaitFor([&] { return ui::IsChecked(dialog, kCheck); }));
+        EXPECT_TRUE(ui::SetCheckBox(dialog, kCheck, true)); // already checked: no click
+        EXPECT_TRUE(ui::TypeText(dialog, kEdit, "NEW1"));
+        EXPECT_TRUE(testsupport::WaitFor([&] { return ui::ControlText(dialog, kEdit) == "NEW1"; }));
+        EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+        EXPECT_FALSE(ui::ClickButton(dialog, IDOK)); // a disabled button cannot be clicked
+        EXPECT_TRUE(ui::DoubleClickListItem(dialog, kList, 2));
+    });
+    EXPECT_EQ(120, result);
+    EXPECT_EQ("NEW1", typed);
+    EXPECT_TRUE(checked);
+}
+
 } // namespace
