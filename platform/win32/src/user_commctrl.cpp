@@ -78,17 +78,14 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             data.high = static_cast<int>(lParam);
             return previous;
         });
-    case PBM_GETRANGE: {
-        Guard lock(DesktopMutex());
-        ProgressData* data = ControlLocked<ProgressData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        if (PBRANGE* range = reinterpret_cast<PBRANGE*>(lParam)) {
-            range->iLow = data->low;
-            range->iHigh = data->high;
-        }
-        return wParam ? data->low : data->high;
-    }
+    case PBM_GETRANGE:
+        return WithControl<ProgressData>(hwnd, [&](ProgressData& data) {
+            if (PBRANGE* range = reinterpret_cast<PBRANGE*>(lParam)) {
+                range->iLow = data.low;
+                range->iHigh = data.high;
+            }
+            return wParam ? data.low : data.high;
+        });
     case PBM_SETPOS:
         return ChangeProgress(hwnd, [&](ProgressData& data) {
             LRESULT previous = data.position;
@@ -118,22 +115,16 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                 data.position = data.high;
             return previous;
         });
-    case PBM_GETPOS: {
-        Guard lock(DesktopMutex());
-        ProgressData* data = ControlLocked<ProgressData>(hwnd);
-        return data ? data->position : 0;
-    }
+    case PBM_GETPOS:
+        return WithControl<ProgressData>(hwnd, [](ProgressData& data) { return data.position; });
     case PBM_SETBARCOLOR:
-    case PBM_SETBKCOLOR: {
-        Guard lock(DesktopMutex());
-        ProgressData* data = ControlLocked<ProgressData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        COLORREF& color = message == PBM_SETBARCOLOR ? data->bar : data->background;
-        COLORREF previous = color;
-        color = static_cast<COLORREF>(lParam);
-        return previous;
-    }
+    case PBM_SETBKCOLOR:
+        return WithControl<ProgressData>(hwnd, [&](ProgressData& data) {
+            COLORREF& color = message == PBM_SETBARCOLOR ? data.bar : data.background;
+            COLORREF previous = color;
+            color = static_cast<COLORREF>(lParam);
+            return previous;
+        });
     default:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }

@@ -46,15 +46,12 @@ bool IsCheckType(DWORD type) {
 }
 
 void SetCheck(HWND hwnd, UINT check) {
-    Guard lock(DesktopMutex());
-    if (ButtonData* data = ControlLocked<ButtonData>(hwnd))
-        data->check = check;
+    WithControl<ButtonData>(hwnd, [&](ButtonData& data) { return data.check = check; });
 }
 
 UINT GetCheck(HWND hwnd) {
-    Guard lock(DesktopMutex());
-    ButtonData* data = ControlLocked<ButtonData>(hwnd);
-    return data ? data->check : 0;
+    return static_cast<UINT>(
+        WithControl<ButtonData>(hwnd, [](ButtonData& data) { return data.check; }));
 }
 
 // A completed click: automatic buttons change state, then the parent hears BN_CLICKED.
@@ -77,14 +74,13 @@ void ButtonClicked(HWND hwnd) {
     NotifyParentCommand(hwnd, BN_CLICKED);
 }
 
+// Returns whether the button was pushed.
 bool SetPushed(HWND hwnd, bool pushed) {
-    Guard lock(DesktopMutex());
-    ButtonData* data = ControlLocked<ButtonData>(hwnd);
-    if (data == nullptr)
-        return false;
-    bool was = data->pushed;
-    data->pushed = pushed;
-    return was;
+    return WithControl<ButtonData>(hwnd, [&](ButtonData& data) {
+        bool was = data.pushed;
+        data.pushed = pushed;
+        return was;
+    });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -231,13 +227,10 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         SetCheck(hwnd, check);
         return 0;
     }
-    case BM_GETSTATE: {
-        Guard lock(DesktopMutex());
-        ButtonData* data = ControlLocked<ButtonData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        return data->check | (data->pushed ? BST_PUSHED : 0) | (data->focused ? BST_FOCUS : 0);
-    }
+    case BM_GETSTATE:
+        return WithControl<ButtonData>(hwnd, [](ButtonData& data) {
+            return data.check | (data.pushed ? BST_PUSHED : 0) | (data.focused ? BST_FOCUS : 0);
+        });
     case BM_SETSTATE:
         SetPushed(hwnd, wParam != 0);
         return 0;
@@ -247,20 +240,14 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
                        static_cast<LONG>((style & 0xFFFF0000u) | (wParam & 0xFFFF)));
         return 0;
     }
-    case BM_SETIMAGE: {
-        Guard lock(DesktopMutex());
-        ButtonData* data = ControlLocked<ButtonData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        HANDLE previous = data->image;
-        data->image = reinterpret_cast<HANDLE>(lParam);
-        return reinterpret_cast<LRESULT>(previous);
-    }
-    case BM_GETIMAGE: {
-        Guard lock(DesktopMutex());
-        ButtonData* data = ControlLocked<ButtonData>(hwnd);
-        return data ? reinterpret_cast<LRESULT>(data->image) : 0;
-    }
+    case BM_SETIMAGE:
+    case BM_GETIMAGE:
+        return WithControl<ButtonData>(hwnd, [&](ButtonData& data) {
+            HANDLE previous = data.image;
+            if (message == BM_SETIMAGE)
+                data.image = reinterpret_cast<HANDLE>(lParam);
+            return reinterpret_cast<LRESULT>(previous);
+        });
     case BM_CLICK:
         SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         SendMessageA(hwnd, WM_LBUTTONUP, 0, 0);
@@ -285,11 +272,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
         bool focused = message == WM_SETFOCUS;
-        {
-            Guard lock(DesktopMutex());
-            if (ButtonData* data = ControlLocked<ButtonData>(hwnd))
-                data->focused = focused;
-        }
+        WithControl<ButtonData>(hwnd, [&](ButtonData& data) { return data.focused = focused; });
         if (StyleOf(hwnd) & BS_NOTIFY)
             NotifyParentCommand(hwnd, focused ? BN_SETFOCUS : BN_KILLFOCUS);
         return 0;
@@ -304,30 +287,21 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_GETDLGCODE:
         return DLGC_STATIC;
     case STM_SETIMAGE:
-    case STM_SETICON: {
-        Guard lock(DesktopMutex());
-        StaticData* data = ControlLocked<StaticData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        if (message == STM_SETICON || wParam == IMAGE_ICON || wParam == IMAGE_CURSOR) {
-            HICON previous = data->icon;
-            data->icon = reinterpret_cast<HICON>(message == STM_SETICON ? wParam : lParam);
-            return reinterpret_cast<LRESULT>(previous);
-        }
-        HANDLE previous = data->image;
-        data->image = reinterpret_cast<HANDLE>(lParam);
-        return reinterpret_cast<LRESULT>(previous);
-    }
+    case STM_SETICON:
     case STM_GETIMAGE:
-    case STM_GETICON: {
-        Guard lock(DesktopMutex());
-        StaticData* data = ControlLocked<StaticData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        if (message == STM_GETICON || wParam == IMAGE_ICON || wParam == IMAGE_CURSOR)
-            return reinterpret_cast<LRESULT>(data->icon);
-        return reinterpret_cast<LRESULT>(data->image);
-    }
+    case STM_GETICON:
+        return WithControl<StaticData>(hwnd, [&](StaticData& data) {
+            // An icon (STM_*ICON, or an image of icon or cursor type), or a bitmap.
+            bool icon = message == STM_SETICON || message == STM_GETICON || wParam == IMAGE_ICON ||
+                        wParam == IMAGE_CURSOR;
+            HANDLE& slot = icon ? reinterpret_cast<HANDLE&>(data.icon) : data.image;
+            HANDLE previous = slot;
+            if (message == STM_SETICON)
+                slot = reinterpret_cast<HANDLE>(wParam);
+            else if (message == STM_SETIMAGE)
+                slot = reinterpret_cast<HANDLE>(lParam);
+            return reinterpret_cast<LRESULT>(previous);
+        });
     case WM_LBUTTONUP:
         if (StyleOf(hwnd) & SS_NOTIFY)
             NotifyParentCommand(hwnd, STN_CLICKED);
@@ -351,13 +325,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_SETTEXT: {
         LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
-        {
-            Guard lock(DesktopMutex());
-            if (EditData* data = ControlLocked<EditData>(hwnd)) {
-                data->selectionStart = data->selectionEnd = 0;
-                data->modified = false;
-            }
-        }
+        WithControl<EditData>(hwnd, [](EditData& data) {
+            data.selectionStart = data.selectionEnd = 0;
+            return data.modified = false;
+        });
         if (!(StyleOf(hwnd) & ES_MULTILINE)) {
             NotifyParentCommand(hwnd, EN_UPDATE);
             NotifyParentCommand(hwnd, EN_CHANGE);
@@ -444,34 +415,24 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             *reinterpret_cast<DWORD*>(lParam) = end;
         return MAKELONG(std::min<DWORD>(start, 0xFFFF), std::min<DWORD>(end, 0xFFFF));
     }
-    case EM_LIMITTEXT: {
-        Guard lock(DesktopMutex());
-        if (EditData* data = ControlLocked<EditData>(hwnd))
-            data->limit = wParam == 0 ? 0x7FFFFFFE : static_cast<UINT>(wParam);
+    case EM_LIMITTEXT:
+        WithControl<EditData>(hwnd, [&](EditData& data) {
+            return data.limit = wParam == 0 ? 0x7FFFFFFE : static_cast<UINT>(wParam);
+        });
         return 0;
-    }
-    case EM_GETLIMITTEXT: {
-        Guard lock(DesktopMutex());
-        EditData* data = ControlLocked<EditData>(hwnd);
-        return data ? data->limit : 0;
-    }
+    case EM_GETLIMITTEXT:
+        return WithControl<EditData>(hwnd, [](EditData& data) { return data.limit; });
     case EM_SETREADONLY: {
         DWORD style = StyleOf(hwnd);
         SetWindowLongA(hwnd, GWL_STYLE,
                        static_cast<LONG>(wParam ? style | ES_READONLY : style & ~ES_READONLY));
         return TRUE;
     }
-    case EM_GETMODIFY: {
-        Guard lock(DesktopMutex());
-        EditData* data = ControlLocked<EditData>(hwnd);
-        return data && data->modified;
-    }
-    case EM_SETMODIFY: {
-        Guard lock(DesktopMutex());
-        if (EditData* data = ControlLocked<EditData>(hwnd))
-            data->modified = wParam != 0;
+    case EM_GETMODIFY:
+        return WithControl<EditData>(hwnd, [](EditData& data) { return data.modified; });
+    case EM_SETMODIFY:
+        WithControl<EditData>(hwnd, [&](EditData& data) { return data.modified = wParam != 0; });
         return 0;
-    }
     case EM_GETLINECOUNT: {
         std::string text = TextOf(hwnd);
         return 1 + std::count(text.begin(), text.end(), '\n');

@@ -114,6 +114,13 @@ template <class T> T* ControlLocked(HWND hwnd) {
     Window* window = FindLocked(hwnd);
     return window ? dynamic_cast<T*>(window->control.get()) : nullptr;
 }
+// Runs `use` on the control data (of type T) of `hwnd` under DesktopMutex() and returns its
+// result, or `otherwise` when the window is gone or is no such control.
+template <class T, class Use> LRESULT WithControl(HWND hwnd, Use use, LRESULT otherwise = 0) {
+    Guard lock(DesktopMutex());
+    T* data = ControlLocked<T>(hwnd);
+    return data ? static_cast<LRESULT>(use(*data)) : otherwise;
+}
 // True when `child` lies below `parent` (not the same window). Under DesktopMutex().
 bool IsDescendantLocked(HWND parent, HWND child);
 // The top-level window that `hwnd` belongs to (itself when it is top-level).

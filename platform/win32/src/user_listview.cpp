@@ -418,22 +418,18 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                 return TRUE;
             });
     }
-    case LVM_GETITEMSTATE: {
-        Guard lock(DesktopMutex());
-        ListViewData* data = ControlLocked<ListViewData>(hwnd);
-        int index = static_cast<int>(wParam);
-        if (data == nullptr || !ValidIndex(*data, index))
-            return 0;
-        return data->items[static_cast<size_t>(index)].state & static_cast<UINT>(lParam);
-    }
-    case LVM_GETSELECTEDCOUNT: {
-        Guard lock(DesktopMutex());
-        ListViewData* data = ControlLocked<ListViewData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        return std::count_if(data->items.begin(), data->items.end(),
-                             [](const Item& item) { return item.state & LVIS_SELECTED; });
-    }
+    case LVM_GETITEMSTATE:
+        return WithControl<ListViewData>(hwnd, [&](ListViewData& data) -> UINT {
+            int index = static_cast<int>(wParam);
+            if (!ValidIndex(data, index))
+                return 0;
+            return data.items[static_cast<size_t>(index)].state & static_cast<UINT>(lParam);
+        });
+    case LVM_GETSELECTEDCOUNT:
+        return WithControl<ListViewData>(hwnd, [](ListViewData& data) {
+            return std::count_if(data.items.begin(), data.items.end(),
+                                 [](const Item& item) { return item.state & LVIS_SELECTED; });
+        });
     case LVM_SORTITEMS:
         return SortItems(hwnd, static_cast<LPARAM>(wParam), reinterpret_cast<PFNLVCOMPARE>(lParam),
                          false);
@@ -555,40 +551,31 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     }
     case LVM_SETEXTENDEDLISTVIEWSTYLE:
-    case LVM_GETEXTENDEDLISTVIEWSTYLE: {
-        Guard lock(DesktopMutex());
-        ListViewData* data = ControlLocked<ListViewData>(hwnd);
-        if (data == nullptr)
-            return 0;
-        DWORD previous = data->extendedStyle;
-        if (message == LVM_SETEXTENDEDLISTVIEWSTYLE) {
-            DWORD mask = wParam ? static_cast<DWORD>(wParam) : 0xFFFFFFFF;
-            data->extendedStyle = (previous & ~mask) | (static_cast<DWORD>(lParam) & mask);
-        }
-        return previous;
-    }
+    case LVM_GETEXTENDEDLISTVIEWSTYLE:
+        return WithControl<ListViewData>(hwnd, [&](ListViewData& data) {
+            DWORD previous = data.extendedStyle;
+            if (message == LVM_SETEXTENDEDLISTVIEWSTYLE) {
+                DWORD mask = wParam ? static_cast<DWORD>(wParam) : 0xFFFFFFFF;
+                data.extendedStyle = (previous & ~mask) | (static_cast<DWORD>(lParam) & mask);
+            }
+            return previous;
+        });
     case LVM_SETBKCOLOR:
     case LVM_GETBKCOLOR:
     case LVM_SETTEXTCOLOR:
-    case LVM_SETTEXTBKCOLOR: {
-        Guard lock(DesktopMutex());
-        ListViewData* data = ControlLocked<ListViewData>(hwnd);
-        if (data == nullptr)
-            return FALSE;
-        if (message == LVM_GETBKCOLOR)
-            return data->background;
-        COLORREF& colour = message == LVM_SETBKCOLOR     ? data->background
-                           : message == LVM_SETTEXTCOLOR ? data->textColour
-                                                         : data->textBackground;
-        colour = static_cast<COLORREF>(lParam);
-        return TRUE;
-    }
-    case WM_SETREDRAW: {
-        Guard lock(DesktopMutex());
-        if (ListViewData* data = ControlLocked<ListViewData>(hwnd))
-            data->redraw = wParam != 0;
+    case LVM_SETTEXTBKCOLOR:
+        return WithControl<ListViewData>(hwnd, [&](ListViewData& data) -> LRESULT {
+            if (message == LVM_GETBKCOLOR)
+                return data.background;
+            COLORREF& colour = message == LVM_SETBKCOLOR     ? data.background
+                               : message == LVM_SETTEXTCOLOR ? data.textColour
+                                                             : data.textBackground;
+            colour = static_cast<COLORREF>(lParam);
+            return TRUE;
+        });
+    case WM_SETREDRAW:
+        WithControl<ListViewData>(hwnd, [&](ListViewData& data) { return data.redraw = wParam; });
         return 0;
-    }
     case LVM_ENSUREVISIBLE:
     case LVM_REDRAWITEMS:
     case LVM_UPDATE:

@@ -762,51 +762,42 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
     return previous;
 }
 
+namespace {
+
+// GetWindowLongA and SetWindowLongA (when `newValue` is given): 32-bit values, which cannot
+// carry the pointer-sized entries of a 64-bit build; extra bytes are read as 32 bits.
+LONG WindowLong32(HWND hWnd, int nIndex, const LONG* newValue) {
+    if ((nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWLP_HWNDPARENT) &&
+        sizeof(LONG_PTR) > sizeof(LONG)) {
+        Fail(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    if (nIndex < 0)
+        return static_cast<LONG>(newValue ? SetWindowLongPtrA(hWnd, nIndex, *newValue)
+                                          : GetWindowLongPtrA(hWnd, nIndex));
+    Guard lock(DesktopMutex());
+    Window* window = FindOrFailLocked(hWnd);
+    if (window == nullptr)
+        return 0;
+    if (static_cast<size_t>(nIndex) + sizeof(LONG) > window->extra.size()) {
+        Fail(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    LONG previous = 0;
+    std::memcpy(&previous, window->extra.data() + nIndex, sizeof(LONG));
+    if (newValue != nullptr)
+        std::memcpy(window->extra.data() + nIndex, newValue, sizeof(LONG));
+    return previous;
+}
+
+} // namespace
+
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-    if (nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWLP_HWNDPARENT) {
-        if (sizeof(LONG_PTR) > sizeof(LONG)) {
-            Fail(ERROR_INVALID_INDEX);
-            return 0;
-        }
-    }
-    if (nIndex >= 0) {
-        Guard lock(DesktopMutex());
-        Window* window = FindOrFailLocked(hWnd);
-        if (window == nullptr)
-            return 0;
-        if (static_cast<size_t>(nIndex) + sizeof(LONG) > window->extra.size()) {
-            Fail(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG value = 0;
-        std::memcpy(&value, window->extra.data() + nIndex, sizeof(LONG));
-        return value;
-    }
-    return static_cast<LONG>(GetWindowLongPtrA(hWnd, nIndex));
+    return WindowLong32(hWnd, nIndex, nullptr);
 }
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
-    if (nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWLP_HWNDPARENT) {
-        if (sizeof(LONG_PTR) > sizeof(LONG)) {
-            Fail(ERROR_INVALID_INDEX);
-            return 0;
-        }
-    }
-    if (nIndex >= 0) {
-        Guard lock(DesktopMutex());
-        Window* window = FindOrFailLocked(hWnd);
-        if (window == nullptr)
-            return 0;
-        if (static_cast<size_t>(nIndex) + sizeof(LONG) > window->extra.size()) {
-            Fail(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG previous = 0;
-        std::memcpy(&previous, window->extra.data() + nIndex, sizeof(LONG));
-        std::memcpy(window->extra.data() + nIndex, &dwNewLong, sizeof(LONG));
-        return previous;
-    }
-    return static_cast<LONG>(SetWindowLongPtrA(hWnd, nIndex, dwNewLong));
+    return WindowLong32(hWnd, nIndex, &dwNewLong);
 }
 
 // ---------------------------------------------------------------------------------------
