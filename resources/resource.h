@@ -1,0 +1,47 @@
+// Resource identifiers of the library: its dialog templates, its bitmap and the controls
+// of the templates.
+#pragma once
+
+// Dialog templates
+#define IDD_SEND_DIALOG 9000
+#define IDD_RECEIVE_DIALOG 9001
+#define IDD_DELETE_DIALOG 9002
+#define IDD_INFORMATION_DIALOG 9003
+#define IDD_RENAME_DIALOG 9004
+#define IDD_CREATE_DIALOG 9005
+#define IDD_USBDRIVER_DIALOG 9006
+#define IDD_DESIGNSELECT_DIALOG 9007
+
+// Bitmaps: the design browser's 13 small images of 16 by 16 pixels
+#define IDB_DESIGN_IMAGES 9008
+#define DESIGN_IMAGE_COUNT 13
+#define DESIGN_IMAGE_SIZE 16
+#define DESIGN_IMAGE_FOLDER 4
+#define DESIGN_IMAGE_EXTENDED 11
+#define DESIGN_IMAGE_PLAIN 12
+
+// Controls
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+#define IDC_SEND_PROGRESS 9010
+#define IDC_SEND_STATUS 9011
+#define IDC_RECEIVE_PROGRESS 9012
+#define IDC_RECEIVE_STATUS 9013
+#define IDC_DELETE_PROGRESS 9014
+#define IDC_STARTDEL_BTN 9015
+#define IDC_DELETE_FILENAME 9016
+#define IDC_INFO_MESSAGE 9018
+#define IDC_RENAME_EDIT 9019
+#define IDC_RENAME_PROMPT 9020
+#define IDC_CREATE_EDIT 9021
+#define IDC_CREATE_PROMPT 9022
+#define IDC_INFO_WAIT 9023
+#define IDC_DRIVER_WAIT 9024
+#define IDC_BUILTIN_BTN 9025
+#define IDC_ATACARD_BTN 9026
+#define IDC_USBMEMORY_BTN 9027
+#define IDC_FOLDER_LABEL 9028
+#define IDC_DESIGN_LIST 9029
+#define IDC_OPEN_BTN 9030
+#define IDC_RZONLY_CHECK 9031
