@@ -62,3 +62,6 @@ void AFXAPI AfxEndThread(UINT nExitCode, BOOL bDelete = TRUE);
 // The framework thread object of the calling thread, NULL for threads the framework did not
 // start.
 CWinThread* AFXAPI AfxGetThread();
+
+// The application object
+#include "afxwinapp.h"

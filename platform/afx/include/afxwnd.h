@@ -488,28 +488,9 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
-// The application
+// The application (CWinApp is declared with the threads, in afxwinapp.h)
 
-class CWinApp : public CCmdTarget {
-    DECLARE_DYNAMIC(CWinApp)
-public:
-    // The one application object of the process; lpszAppName NULL takes the name of the
-    // executable file without its extension.
-    explicit CWinApp(LPCTSTR lpszAppName = NULL);
-    ~CWinApp() override;
-
-    LPCTSTR m_pszAppName;
-    HINSTANCE m_hInstance;
-    CWnd* m_pMainWnd;
-
-    // The framework's message box: owned by the main window or the active window, with the
-    // application's title; an icon is chosen from the buttons when nType names none.
-    virtual int DoMessageBox(LPCTSTR lpszPrompt, UINT nType, UINT nIDPrompt);
-    virtual void DoWaitCursor(int nCode); // 1 begin, -1 end, 0 restore
-
-private:
-    CString m_strAppName;
-};
+class CWinApp;
 
 CWinApp* AFXAPI AfxGetApp();
 LPCTSTR AFXAPI AfxGetAppName();
