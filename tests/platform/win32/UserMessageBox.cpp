@@ -119,7 +119,8 @@ TEST(UserMessageBox, ABoxIsFoundByItsCaptionReadAndAnsweredByAClick) {
     EXPECT_FALSE(IsWindow(box.hwnd));
 }
 
-TEST(UserMessageBox, ClosingFollowsWindows) {
+// Windows behaviour for MB_OK; Wine answers IDCANCEL there, so this test diverges under Wine.
+TEST(UserMessageBox, ClosingFollowsWindows_DivergesUnderWine) {
     Watchdog watchdog("closing message boxes");
     PresentUser user;
     ui::MessageBoxView box;
@@ -186,6 +187,26 @@ TEST(UserMessageBox, AWorkersBoxOwnedByTheUiThreadsDialogBlocksOnlyTheWorker) {
     EXPECT_EQ(IDCANCEL, DialogBoxIndirectParamA(NULL, builder.Template(), NULL, EndOnCommand, 0));
     EXPECT_EQ(0u, Join(driver));
     EXPECT_EQ(IDOK, workerAnswer.load());
+}
+
+// A thread inside MessageBoxA still serves what other threads send to its windows.
+TEST(UserMessageBox, TheBoxesLoopServesMessagesSentToItsThread) {
+    Watchdog watchdog("sends during MessageBoxA");
+    PresentUser user;
+    HWND window = CreateWindowExA(0, "Static", "Now Sending", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                  NULL, nullptr);
+    HANDLE driver = StartThread([&] {
+        ui::MessageBoxView box;
+        EXPECT_TRUE(ui::WaitForMessageBox("Busy", &box));
+        EXPECT_EQ("Now Sending", ui::WindowText(window)); // sent to this test's thread
+        EXPECT_TRUE(SetWindowTextA(window, "Done"));
+        EXPECT_TRUE(ui::AnswerMessageBox(box, IDOK));
+        return 0;
+    });
+    EXPECT_EQ(IDOK, MessageBoxA(NULL, "Working.", "Busy", MB_OK));
+    EXPECT_EQ(0u, Join(driver));
+    EXPECT_EQ("Done", ui::WindowText(window));
+    DestroyWindow(window);
 }
 
 } // namespace
