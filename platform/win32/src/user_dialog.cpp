@@ -520,6 +520,12 @@ INT_PTR RunDialogBox(HINSTANCE instance, const void* bytes, size_t size, HWND ow
     if (hwnd == NULL)
         return -1;
     owner = GetWindow(hwnd, GW_OWNER);
+    bool disabledOwner = false;
+    {
+        Guard lock(DesktopMutex());
+        if (DialogInfo* info = DialogLocked(hwnd))
+            disabledOwner = info->ownerEnabled;
+    }
     bool firstEmpty = true;
     if (!DialogEnded(hwnd)) {
         for (;;) {
@@ -559,7 +565,7 @@ INT_PTR RunDialogBox(HINSTANCE instance, const void* bytes, size_t size, HWND ow
         DialogInfo* info = DialogLocked(hwnd);
         if (info == nullptr) {
             // Destroyed without EndDialog: DialogBox returns 0. The owner it disabled comes
-            // back here so that it is not left unusable.
+            // back below so that it is not left unusable.
             result = 0;
         } else {
             result = info->result;
@@ -570,7 +576,7 @@ INT_PTR RunDialogBox(HINSTANCE instance, const void* bytes, size_t size, HWND ow
         if (ownerStillDisabled)
             EnableWindow(owner, TRUE);
         DestroyWindow(hwnd);
-    } else if (owner != NULL && !IsWindowEnabled(owner)) {
+    } else if (disabledOwner && owner != NULL && !IsWindowEnabled(owner)) {
         EnableWindow(owner, TRUE);
     }
     return result;

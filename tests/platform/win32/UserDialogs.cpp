@@ -494,4 +494,29 @@ TEST_F(UserDialogs, TheUiDriverWorksTheControlsFromAnotherThread) {
     EXPECT_TRUE(checked);
 }
 
+TEST_F(UserDialogs, ADialogThatDestroysItselfReturnsZeroAndGivesItsOwnerBack) {
+    Watchdog watchdog("dialog destroying itself");
+    HWND owner = CreateWindowExA(0, "Static", "owner", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL,
+                                 NULL, nullptr);
+    g_handler = [](HWND hwnd, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_CLOSE) {
+            DestroyWindow(hwnd);
+            return TRUE;
+        }
+        return -1;
+    };
+    DialogBuilder builder = StandardDialog("Self");
+    EXPECT_EQ(
+        0, RunWithDriver(
+               builder, "Self", [](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); }, owner));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    // An owner that was disabled before stays disabled.
+    EnableWindow(owner, FALSE);
+    EXPECT_EQ(
+        0, RunWithDriver(
+               builder, "Self", [](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); }, owner));
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
 } // namespace
