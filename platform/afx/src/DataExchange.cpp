@@ -1,5 +1,4 @@
-// Dialog data exchange: moving values between a dialog's members and its
-// controls.
+// Dialog data exchange: moving values between a dialog's members and its controls.
 #include <afxwin.h>
 
 #include <errno.h>
@@ -60,8 +59,7 @@ void AFXAPI DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 
 namespace {
 
-// Sets the text only when it differs, so that an unchanged value does not
-// redraw.
+// Sets the text only when it differs, so that an unchanged value does not redraw.
 void SetWindowTextIfChanged(HWND hWndCtrl, LPCTSTR lpszNew) {
     CString strOld;
     CWnd::FromHandle(hWndCtrl)->GetWindowText(strOld);
@@ -69,8 +67,8 @@ void SetWindowTextIfChanged(HWND hWndCtrl, LPCTSTR lpszNew) {
         ::SetWindowTextA(hWndCtrl, lpszNew);
 }
 
-// Reads a whole decimal number with optional blanks around it; FALSE when the
-// text is not one or does not fit in [nMin, nMax].
+// Reads a whole decimal number with optional blanks around it; FALSE when the text is not one or
+// does not fit in [nMin, nMax].
 BOOL ParseNumber(const CString& strText, long long nMin, long long nMax, long long& nValue) {
     const char* psz = strText;
     while (*psz == ' ' || *psz == '\t')

@@ -1,5 +1,5 @@
-// CDialog: modal and modeless dialogs from templates, the dialog procedure, and
-// the default OK and Cancel.
+// CDialog: modal and modeless dialogs from templates, the dialog procedure, and the default OK and
+// Cancel.
 #include <afxwin.h>
 
 #include "WndImpl.h"
@@ -154,8 +154,7 @@ BOOL CDialog::CreateIndirect(LPCDLGTEMPLATE lpDialogTemplate, CWnd* pParentWnd, 
 
 INT_PTR CALLBACK CDialog::AfxDlgProc(HWND hWnd, UINT message, WPARAM /*wParam*/,
                                      LPARAM /*lParam*/) {
-    // Normally the creation hook has attached the dialog already; if not, it is
-    // done now.
+    // Normally the creation hook has attached the dialog already; if not, it is done now.
     afx::AttachCreatingWindow(hWnd);
     if (message != WM_INITDIALOG)
         return FALSE;

@@ -1,5 +1,4 @@
-// Extension libraries and the search for resources through the chain of loaded
-// libraries.
+// Extension libraries and the search for resources through the chain of loaded libraries.
 #include <afxwin.h>
 
 #include <mutex>

@@ -7,12 +7,8 @@ IMPLEMENT_DYNAMIC(CImageList, CObject)
 
 namespace {
 
-void DetachTempImageList(CImageList* pList) {
-    pList->m_hImageList = NULL;
-}
-
 afx::TempMap<HIMAGELIST, CImageList>& TempImageLists() {
-    thread_local afx::TempMap<HIMAGELIST, CImageList> map(&DetachTempImageList);
+    thread_local afx::TempMap<HIMAGELIST, CImageList> map(&CImageList::m_hImageList);
     return map;
 }
 
@@ -27,11 +23,7 @@ CImageList::~CImageList() {
 CImageList* PASCAL CImageList::FromHandle(HIMAGELIST hImageList) {
     if (hImageList == NULL)
         return NULL;
-    return TempImageLists().Get(hImageList, [](HIMAGELIST h) {
-        CImageList* pList = new CImageList;
-        pList->m_hImageList = h;
-        return pList;
-    });
+    return TempImageLists().Get(hImageList);
 }
 
 BOOL CImageList::Attach(HIMAGELIST hImageList) {

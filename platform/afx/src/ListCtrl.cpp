@@ -12,6 +12,20 @@ LPARAM ToParam(const void* p) {
     return reinterpret_cast<LPARAM>(p);
 }
 
+LVITEM MakeItem(UINT nMask, int nItem, int nSubItem, LPCTSTR lpszItem, int nImage, UINT nState,
+                UINT nStateMask, LPARAM lParam) {
+    LVITEM item = {};
+    item.mask = nMask;
+    item.iItem = nItem;
+    item.iSubItem = nSubItem;
+    item.state = nState;
+    item.stateMask = nStateMask;
+    item.pszText = const_cast<LPTSTR>(lpszItem);
+    item.iImage = nImage;
+    item.lParam = lParam;
+    return item;
+}
+
 } // namespace
 
 int CListCtrl::GetItemCount() const {
@@ -28,15 +42,7 @@ BOOL CListCtrl::SetItem(const LVITEM* pItem) {
 
 BOOL CListCtrl::SetItem(int nItem, int nSubItem, UINT nMask, LPCTSTR lpszItem, int nImage,
                         UINT nState, UINT nStateMask, LPARAM lParam) {
-    LVITEM item = {};
-    item.mask = nMask;
-    item.iItem = nItem;
-    item.iSubItem = nSubItem;
-    item.state = nState;
-    item.stateMask = nStateMask;
-    item.pszText = const_cast<LPTSTR>(lpszItem);
-    item.iImage = nImage;
-    item.lParam = lParam;
+    LVITEM item = MakeItem(nMask, nItem, nSubItem, lpszItem, nImage, nState, nStateMask, lParam);
     return SetItem(&item);
 }
 
@@ -54,14 +60,7 @@ int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem, int nImage) {
 
 int CListCtrl::InsertItem(UINT nMask, int nItem, LPCTSTR lpszItem, UINT nState, UINT nStateMask,
                           int nImage, LPARAM lParam) {
-    LVITEM item = {};
-    item.mask = nMask;
-    item.iItem = nItem;
-    item.state = nState;
-    item.stateMask = nStateMask;
-    item.pszText = const_cast<LPTSTR>(lpszItem);
-    item.iImage = nImage;
-    item.lParam = lParam;
+    LVITEM item = MakeItem(nMask, nItem, 0, lpszItem, nImage, nState, nStateMask, lParam);
     return InsertItem(&item);
 }
 
@@ -139,8 +138,7 @@ UINT CListCtrl::GetSelectedCount() const {
     return static_cast<UINT>(::SendMessageA(m_hWnd, LVM_GETSELECTEDCOUNT, 0, 0));
 }
 
-// A position is the item's index plus one; NULL when there is no (further)
-// selected item.
+// A position is the item's index plus one; NULL when there is no (further) selected item.
 POSITION CListCtrl::GetFirstSelectedItemPosition() const {
     return reinterpret_cast<POSITION>(static_cast<INT_PTR>(1 + GetNextItem(-1, LVNI_SELECTED)));
 }

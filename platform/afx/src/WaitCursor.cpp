@@ -1,5 +1,5 @@
-// The wait cursor: counted per thread; the cursor from before the first Begin
-// comes back with the last End.
+// The wait cursor: counted per thread; the cursor from before the first Begin comes back with the
+// last End.
 #include <afxwin.h>
 
 #include "WndImpl.h"

@@ -26,8 +26,8 @@ UINT WithDefaultIcon(UINT nType) {
     }
 }
 
-// The owner of the application's message boxes: the main window, else the
-// calling thread's active window (the dialog the user is in).
+// The owner of the application's message boxes: the main window, else the calling thread's active
+// window (the dialog the user is in).
 HWND MessageBoxOwner() {
     CWnd* pMainWnd = AfxGetMainWnd();
     if (pMainWnd != NULL && pMainWnd->m_hWnd != NULL)

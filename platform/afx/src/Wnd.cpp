@@ -1,5 +1,5 @@
-// CWnd: the handle maps, subclassing, message dispatch through the message
-// maps, the modal loop, and the thin wrappers over the window calls.
+// CWnd: the handle maps, subclassing, message dispatch through the message maps, the modal loop,
+// and the thin wrappers over the window calls.
 #include <afxwin.h>
 
 #include "WndImpl.h"
@@ -27,12 +27,8 @@ std::unordered_map<HWND, PermanentEntry>& PermanentMap() {
     return map;
 }
 
-void DetachTempWnd(CWnd* pWnd) {
-    pWnd->m_hWnd = NULL;
-}
-
 afx::TempMap<HWND, CWnd>& TempWnds() {
-    thread_local afx::TempMap<HWND, CWnd> map(&DetachTempWnd);
+    thread_local afx::TempMap<HWND, CWnd> map(&CWnd::m_hWnd);
     return map;
 }
 
@@ -108,9 +104,8 @@ CWnd::~CWnd() {
         return;
     HWND hWnd = m_hWnd;
     if (afx::LookupPermanent(hWnd) == this) {
-        // Still attached: the window goes with its object. A window of another
-        // thread cannot be destroyed from here; it is handed back to its own
-        // procedure instead.
+        // Still attached: the window goes with its object. A window of another thread cannot be
+        // destroyed from here; it is handed back to its own procedure instead.
         ::DestroyWindow(hWnd);
         if (m_hWnd != NULL) {
             UnsubclassWindow();
@@ -130,12 +125,9 @@ CWnd* PASCAL CWnd::FromHandle(HWND hWnd) {
     CWnd* pWnd = afx::LookupPermanent(hWnd);
     if (pWnd != NULL)
         return pWnd;
-    return TempWnds().Get(hWnd, [](HWND h) {
-        CWnd* pTemp = new CWnd;
-        pTemp->m_hWnd = h;
-        pTemp->m_nFlags |= WF_TEMPORARY;
-        return pTemp;
-    });
+    CWnd* pTemp = TempWnds().Get(hWnd);
+    pTemp->m_nFlags |= WF_TEMPORARY;
+    return pTemp;
 }
 
 BOOL CWnd::Attach(HWND hWndNew) {
@@ -198,8 +190,7 @@ BOOL CWnd::DestroyWindow() {
         return FALSE;
     HWND hWnd = m_hWnd;
     BOOL bResult = ::DestroyWindow(hWnd);
-    // A subclassed window detaches at WM_NCDESTROY; any other is detached here
-    // once gone.
+    // A subclassed window detaches at WM_NCDESTROY; any other is detached here once gone.
     if (m_hWnd == hWnd && !::IsWindow(hWnd)) {
         afx::SetSuperProc(hWnd, NULL);
         m_pfnSuper = NULL;
@@ -211,9 +202,8 @@ BOOL CWnd::DestroyWindow() {
 void CWnd::PostNcDestroy() {}
 
 // ---------------------------------------------------------------------------------------------
-// Creation hook: the next window created on this thread is attached to
-// t_pWndInit before its first message, so that everything it receives goes
-// through the object's message map.
+// Creation hook: the next window created on this thread is attached to t_pWndInit before its first
+// message, so that everything it receives goes through the object's message map.
 
 namespace {
 
@@ -357,8 +347,7 @@ void CWnd::OnNcDestroy() {
 
 namespace {
 
-// Offers the message to the objects of its window and the window's parents,
-// innermost first.
+// Offers the message to the objects of its window and the window's parents, innermost first.
 BOOL WalkPreTranslate(MSG* pMsg) {
     for (HWND hWnd = pMsg->hwnd; hWnd != NULL; hWnd = ::GetParent(hWnd)) {
         CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
@@ -368,8 +357,8 @@ BOOL WalkPreTranslate(MSG* pMsg) {
     return FALSE;
 }
 
-// Retrieves and dispatches one message; FALSE at WM_QUIT, which is posted again
-// for the loops further out.
+// Retrieves and dispatches one message; FALSE at WM_QUIT, which is posted again for the loops
+// further out.
 BOOL PumpMessage(MSG* pMsg) {
     BOOL bGot = ::GetMessageA(pMsg, NULL, 0, 0);
     if (bGot == 0) {
@@ -618,12 +607,8 @@ IMPLEMENT_DYNAMIC(CMenu, CObject)
 
 namespace {
 
-void DetachTempMenu(CMenu* pMenu) {
-    pMenu->m_hMenu = NULL;
-}
-
 afx::TempMap<HMENU, CMenu>& TempMenus() {
-    thread_local afx::TempMap<HMENU, CMenu> map(&DetachTempMenu);
+    thread_local afx::TempMap<HMENU, CMenu> map(&CMenu::m_hMenu);
     return map;
 }
 
@@ -631,18 +616,13 @@ afx::TempMap<HMENU, CMenu>& TempMenus() {
 
 CMenu::CMenu() : m_hMenu(NULL) {}
 
-// The system menu belongs to its window; a CMenu never destroys the menu it
-// wraps.
+// The system menu belongs to its window; a CMenu never destroys the menu it wraps.
 CMenu::~CMenu() = default;
 
 CMenu* PASCAL CMenu::FromHandle(HMENU hMenu) {
     if (hMenu == NULL)
         return NULL;
-    return TempMenus().Get(hMenu, [](HMENU h) {
-        CMenu* pMenu = new CMenu;
-        pMenu->m_hMenu = h;
-        return pMenu;
-    });
+    return TempMenus().Get(hMenu);
 }
 
 BOOL CMenu::Attach(HMENU hMenu) {

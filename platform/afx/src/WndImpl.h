@@ -1,16 +1,13 @@
-// Shared internals of the framework's window classes (not part of its
-// interface).
+// Shared internals of the framework's window classes (not part of its interface).
 //
 // Handle maps.
 //
-// Permanent objects: a CWnd attached to a window (Attach, SubclassWindow, the
-// dialog being created) is found from any thread through one process-wide map,
-// which also remembers the window's own procedure while the window is
-// subclassed.
+// Permanent objects: a CWnd attached to a window (Attach, SubclassWindow, the dialog being created)
+// is found from any thread through one process-wide map, which also remembers the window's own
+// procedure while the window is subclassed.
 //
-// Temporary wrappers: FromHandle of a handle without a permanent object gives
-// an object owned by a per-thread map, deleted (after detaching its handle)
-// when the thread ends.
+// Temporary wrappers: FromHandle of a handle without a permanent object gives an object owned by a
+// per-thread map, deleted (after detaching its handle) when the thread ends.
 #pragma once
 
 #include <afxwin.h>
@@ -22,55 +19,51 @@ namespace afx {
 
 // The permanent object of a window, or NULL.
 CWnd* LookupPermanent(HWND hWnd);
-// Enters the permanent object of a window; FALSE when the window already has
-// one.
+// Enters the permanent object of a window; FALSE when the window already has one.
 BOOL InsertPermanent(HWND hWnd, CWnd* pWnd);
 void RemovePermanent(HWND hWnd);
-// The procedure a subclassed window had before; kept after the object is
-// detached so that the window's messages still reach it.
+// The procedure a subclassed window had before; kept after the object is detached so that the
+// window's messages still reach it.
 void SetSuperProc(HWND hWnd, WNDPROC pfnSuper);
 WNDPROC LookupSuperProc(HWND hWnd);
 
-// Per-thread wrappers for handles that have no permanent object. Wrappers are
-// detached (their handle member cleared) before they are deleted, so deleting
-// one never touches the handle.
+// Per-thread wrappers for handles that have no permanent object. A wrapper's handle member is
+// cleared before the wrapper is deleted, so deleting one never touches the handle.
 template <class THandle, class TObject> class TempMap {
 public:
-    using Detacher = void (*)(TObject*);
-    explicit TempMap(Detacher detach) : m_detach(detach) {}
+    explicit TempMap(THandle TObject::*member) : m_member(member) {}
     ~TempMap() {
         for (auto& entry : m_objects)
-            m_detach(entry.second.get());
+            entry.second.get()->*m_member = NULL;
     }
     TempMap(const TempMap&) = delete;
     TempMap& operator=(const TempMap&) = delete;
 
-    template <class Make> TObject* Get(THandle handle, Make make) {
-        auto it = m_objects.find(handle);
-        if (it != m_objects.end())
-            return it->second.get();
-        std::unique_ptr<TObject> object(make(handle));
-        TObject* raw = object.get();
-        m_objects.emplace(handle, std::move(object));
-        return raw;
+    // The calling thread's wrapper of the handle, made on first use.
+    TObject* Get(THandle handle) {
+        std::unique_ptr<TObject>& object = m_objects[handle];
+        if (!object) {
+            object.reset(new TObject);
+            object.get()->*m_member = handle;
+        }
+        return object.get();
     }
 
 private:
-    Detacher m_detach;
+    THandle TObject::*m_member;
     std::unordered_map<THandle, std::unique_ptr<TObject>> m_objects;
 };
 
-// Attaches the window to the object given to AfxHookWindowCreate, if one is
-// waiting (the creation hook does this; the dialog procedure too, should a
-// dialog's first message come before the hook saw the window).
+// Attaches the window to the object given to AfxHookWindowCreate, if one is waiting (the creation
+// hook does this; the dialog procedure too, should a dialog's first message come before the hook
+// saw the window).
 void AttachCreatingWindow(HWND hWnd);
 
 // The message being processed by the calling thread (for CWnd::Default).
 MSG& CurrentMessage();
 
-// The calling thread's wait cursor: 1 shows it (counting), -1 ends one showing
-// (the cursor from before the first comes back with the last), 0 shows it again
-// if it is counted.
+// The calling thread's wait cursor: 1 shows it (counting), -1 ends one showing (the cursor from
+// before the first comes back with the last), 0 shows it again if it is counted.
 void DoWaitCursor(int nCode);
 
 } // namespace afx
