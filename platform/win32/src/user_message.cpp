@@ -674,7 +674,9 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
         timer.hwnd = hWnd;
         timer.id = nIDEvent;
         timer.period = uElapse;
-        timer.due = GetTickCount() + uElapse;
+        // The tick count is whole milliseconds: one more keeps the first expiry from
+        // coming before a full period has passed.
+        timer.due = GetTickCount() + uElapse + 1;
         timer.proc = lpTimerFunc;
         if (it != timers.end())
             *it = timer; // the same window and id: the timer is replaced

@@ -202,8 +202,8 @@ TEST_F(UserMessages, SendingToAThreadThatEndsReturnsZeroAndItsWindowsGo) {
 TEST_F(UserMessages, TimersTickAtTheirPeriodOnTheOwnerThreadAndCoalesce) {
     Watchdog watchdog("timers");
     HWND window = NewWindow();
-    ASSERT_EQ(5u, SetTimer(window, 5, 50, nullptr));
     DWORD start = GetTickCount();
+    ASSERT_EQ(5u, SetTimer(window, 5, 50, nullptr));
     int ticks = 0;
     MSG msg;
     while (ticks < 4 && GetMessageA(&msg, NULL, 0, 0) > 0) {
