@@ -86,6 +86,17 @@ bool SetPushed(HWND hwnd, bool pushed) {
 // ---------------------------------------------------------------------------------------
 // Edit fields
 
+// Runs `use` on an edit field's data and its text (the length as an int) under the desktop
+// lock; 0 when the field is gone.
+template <class Use> LRESULT WithEdit(HWND hwnd, Use use) {
+    Guard lock(DesktopMutex());
+    EditData* data = ControlLocked<EditData>(hwnd);
+    Window* window = FindLocked(hwnd);
+    if (data == nullptr || window == nullptr)
+        return 0;
+    return static_cast<LRESULT>(use(*data, static_cast<int>(window->text.size())));
+}
+
 std::string TextOf(HWND hwnd) {
     Guard lock(DesktopMutex());
     Window* window = FindLocked(hwnd);
@@ -137,30 +148,20 @@ bool ReplaceSelection(HWND hwnd, std::string insert, bool typed) {
     return changed;
 }
 
+// Deletes the selection, or else the character before or after the caret.
 void DeleteAround(HWND hwnd, bool before) {
-    {
-        Guard lock(DesktopMutex());
-        EditData* data = ControlLocked<EditData>(hwnd);
-        Window* window = FindLocked(hwnd);
-        if (data == nullptr || window == nullptr)
-            return;
-        int length = static_cast<int>(window->text.size());
-        if (data->selectionStart == data->selectionEnd) {
-            int caret = std::clamp(data->selectionEnd, 0, length);
-            if (before) {
-                if (caret == 0)
-                    return;
-                data->selectionStart = caret - 1;
-                data->selectionEnd = caret;
-            } else {
-                if (caret == length)
-                    return;
-                data->selectionStart = caret;
-                data->selectionEnd = caret + 1;
-            }
-        }
-    }
-    ReplaceSelection(hwnd, std::string(), false);
+    bool something = WithEdit(hwnd, [&](EditData& data, int length) {
+        if (data.selectionStart != data.selectionEnd)
+            return true;
+        int caret = std::clamp(data.selectionEnd, 0, length);
+        if (before ? caret == 0 : caret == length)
+            return false;
+        data.selectionStart = before ? caret - 1 : caret;
+        data.selectionEnd = before ? caret : caret + 1;
+        return true;
+    });
+    if (something)
+        ReplaceSelection(hwnd, std::string(), false);
 }
 
 } // namespace
@@ -358,50 +359,35 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             DeleteAround(hwnd, false);
             return 0;
         }
-        Guard lock(DesktopMutex());
-        EditData* data = ControlLocked<EditData>(hwnd);
-        Window* window = FindLocked(hwnd);
-        if (data == nullptr || window == nullptr)
+        return WithEdit(hwnd, [&](EditData& data, int length) {
+            int caret = data.selectionEnd;
+            if (wParam == VK_HOME)
+                caret = 0;
+            else if (wParam == VK_END)
+                caret = length;
+            else if (wParam == VK_LEFT)
+                caret = std::max(0, caret - 1);
+            else if (wParam == VK_RIGHT)
+                caret = std::min(length, caret + 1);
+            data.selectionStart = data.selectionEnd = caret;
             return 0;
-        int length = static_cast<int>(window->text.size());
-        int caret = data->selectionEnd;
-        if (wParam == VK_HOME)
-            caret = 0;
-        else if (wParam == VK_END)
-            caret = length;
-        else if (wParam == VK_LEFT)
-            caret = std::max(0, caret - 1);
-        else if (wParam == VK_RIGHT)
-            caret = std::min(length, caret + 1);
-        else
-            return 0;
-        data->selectionStart = data->selectionEnd = caret;
-        return 0;
+        });
     }
     case EM_REPLACESEL:
         ReplaceSelection(hwnd, lParam ? reinterpret_cast<LPCSTR>(lParam) : "", false);
         return 0;
-    case EM_SETSEL: {
-        Guard lock(DesktopMutex());
-        EditData* data = ControlLocked<EditData>(hwnd);
-        Window* window = FindLocked(hwnd);
-        if (data == nullptr || window == nullptr)
+    case EM_SETSEL:
+        return WithEdit(hwnd, [&](EditData& data, int length) {
+            int start = static_cast<int>(wParam);
+            int end = static_cast<int>(lParam);
+            if (start == -1) {
+                data.selectionStart = data.selectionEnd; // no selection, the caret stays
+                return 0;
+            }
+            data.selectionStart = start < 0 || start > length ? length : start;
+            data.selectionEnd = end < 0 || end > length ? length : end;
             return 0;
-        int length = static_cast<int>(window->text.size());
-        int start = static_cast<int>(wParam);
-        int end = static_cast<int>(lParam);
-        if (start == -1) {
-            data->selectionStart = data->selectionEnd; // no selection, the caret stays
-            return 0;
-        }
-        if (start < 0 || start > length)
-            start = length;
-        if (end < 0 || end > length)
-            end = length;
-        data->selectionStart = start;
-        data->selectionEnd = end;
-        return 0;
-    }
+        });
     case EM_GETSEL: {
         Guard lock(DesktopMutex());
         EditData* data = ControlLocked<EditData>(hwnd);
