@@ -1,0 +1,125 @@
+// Fuzz target: dividing a design file of any bytes as `vantel divide` does. The division trusts
+// its source, so the input goes through the host's checks first - well formed within the upper
+// bounds, wholly inside the file, a readable trailer - and only a design they accept is divided:
+// from every start position, and part after part as the host does, with several budgets.
+#include "stdafx.h"
+#include "design/FileData.h"
+#include "fuzz/DesignSeeds.h"
+#include "fuzz/FuzzDriver.h"
+#include "fuzz/HostChecks.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const int kBudgets[] = {1, 40, 1000, INT_MAX};
+
+using hostcheck::GetLong;
+using hostcheck::kDivideSlack;
+
+bool EndsWithEndCode(const BYTE* part, int length) {
+    const LONG units = GetLong(part + 28);
+    const size_t end = GetLong(part) + 2 * static_cast<size_t>(units);
+    return units >= 1 && end <= static_cast<size_t>(length) && part[end - 2] == KST_COMMAND &&
+           part[end - 1] == KST_END;
+}
+
+// What holds for every part the division writes: it fits the part buffer, its stitch data lies
+// behind its two tables and inside its length, any trailer it has is readable, and it is well
+// formed unless it lacks an end code.
+void CheckPart(const BYTE* part, int length) {
+    FUZZ_REQUIRE(length >= 0 && length <= KST_WORK_BUFFER_SIZE, "a part fits the part buffer");
+    if (length == 0)
+        return;
+    fuzz::Count("parts");
+    const LONG colours = GetLong(part + 24);
+    const LONG units = GetLong(part + 28);
+    // A part that reaches the end of a source without an end code may hold no whole block, and
+    // no unit at all when the source's last units are unknown commands.
+    FUZZ_REQUIRE(colours >= 0 && colours <= KST_MAX_COLORS, "a part holds at most 78 blocks");
+    FUZZ_REQUIRE(GetLong(part) == KST_HEADER_SIZE + 8 * colours,
+                 "a part's stitch data follows its tables");
+    FUZZ_REQUIRE(units >= 0 && KST_HEADER_SIZE + 8 * colours + 2 * (units + units % 2) <= length,
+                 "a part's stitch data lies inside its length");
+    FUZZ_REQUIRE(KstReadTrailer(part, static_cast<size_t>(length), nullptr, 0) >= 0,
+                 "a part's trailer is readable");
+    // A part with an end code is well formed; one without (cut from a source without an end
+    // code) is not. The budget does not count the jumps that lead to the part's first block, so
+    // a part whose first block lies far from the origin may hold more units than a design may.
+    DWORD proper = 0;
+    const bool wellFormed = KstCheckStructure(part, static_cast<size_t>(length), FALSE, &proper) &&
+                            proper <= static_cast<DWORD>(length);
+    FUZZ_REQUIRE(wellFormed || !EndsWithEndCode(part, length),
+                 "a part that ends with an end code is well formed");
+    if (wellFormed)
+        fuzz::Count("parts well formed");
+    if (units > KST_MAX_UNITS)
+        fuzz::Count("parts above the unit limit");
+}
+
+// The host's loop: parts from position 1 until the position comes back 0, a part fails, or a
+// part that is not the last has no end code. Each part must move the position on.
+void DivideLikeTheHost(const BYTE* source, BYTE* part, int budget, LONG colours) {
+    int position = 1;
+    for (int parts = 0; position != 0; ++parts) {
+        FUZZ_REQUIRE(parts <= colours, "a design of n blocks divides into at most n parts");
+        const int start = position;
+        const int length = CFileData::DivideKst(source, position, part, budget, 1, parts);
+        CheckPart(part, length);
+        if (length == 0)
+            return;
+        if (position != 0 && !EndsWithEndCode(part, length))
+            return;
+        FUZZ_REQUIRE(position == 0 || position > start, "the next part starts further on");
+    }
+    fuzz::Count("divided to the end");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!hostcheck::DivideAccepts(data, size))
+        return 0;
+    fuzz::Count("accepted");
+    // The source as the host holds it: the file's bytes and the zero slack, in a block of exactly
+    // that size.
+    std::unique_ptr<BYTE[]> source(new BYTE[size + kDivideSlack]);
+    std::memcpy(source.get(), data, size);
+    std::memset(source.get() + size, 0, kDivideSlack);
+
+    // SetDivideNo checks the design with a trusted buffer: it must accept what the host accepted,
+    // and change the two divide-number bytes only.
+    FUZZ_REQUIRE(CFileData::SetDivideNo(source.get(), 0, 0x1234, 'Q'),
+                 "SetDivideNo accepts what the host's checks accept");
+    FUZZ_REQUIRE(source[22] == 'Q' && source[23] == 0x34 &&
+                     std::memcmp(source.get(), data, 22) == 0 &&
+                     std::memcmp(source.get() + 24, data + 24, size - 24) == 0,
+                 "SetDivideNo changes bytes 22 and 23 only");
+
+    static const std::unique_ptr<BYTE[]> part(new BYTE[KST_WORK_BUFFER_SIZE]);
+    const LONG colours = GetLong(data + 24);
+    for (int budget : kBudgets)
+        DivideLikeTheHost(source.get(), part.get(), budget, colours);
+    // Every start position, up to one past the last block, each with one of the budgets.
+    for (int start = 1; start <= colours + 1; ++start) {
+        int position = start;
+        const int budget = kBudgets[start % 4];
+        CheckPart(part.get(),
+                  CFileData::DivideKst(source.get(), position, part.get(), budget, 0, 0));
+    }
+    return 0;
+}
+
+#ifndef VANTEL_LIBFUZZER
+#include <gtest/gtest.h>
+
+TEST(FuzzDivideKst, SeedsAndMutationsThroughTheHostsChecksAndTheDivision) {
+    const fuzz::Report report = fuzzdesign::RunTarget("DivideKst", fuzzdesign::PlainSeeds(), 5000);
+    // Enough mutated designs get past the checks, and their division runs to the end.
+    EXPECT_GT(fuzz::Counter("accepted"), report.inputs / 5);
+    EXPECT_GT(fuzz::Counter("divided to the end"), report.inputs / 5);
+}
+#endif
