@@ -1,0 +1,78 @@
+// Fuzz target: `vantel info`, `vantel divide` and `vantel convert` run as the program itself on a
+// design file of any bytes. Each must end with a verdict (0, or 1 for a design it turns away),
+// never a crash or a sanitizer report, and its verdict must be the one that the other targets'
+// copy of its checks (HostChecks.h) gives. Starting three processes per input is slow, so the
+// test runs only a handful of inputs.
+#include "stdafx.h"
+#include "fuzz/DesignSeeds.h"
+#include "fuzz/FuzzDriver.h"
+#include "fuzz/HostChecks.h"
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Runs one vantel command; its output, and whether it ended on its own with status 0 or 1 and
+// without a sanitizer report.
+int Vantel(const std::string& args, std::string& output) {
+    output.clear();
+    const int status =
+        testsupport::RunCommand(std::string(VANTEL_HOST_EXE) + " " + args + " 2>&1", &output);
+    FUZZ_REQUIRE((status == 0 || status == 1) && !Contains(output, "Sanitizer") &&
+                     !Contains(output, "runtime error"),
+                 "a vantel command ends with a verdict on any design file");
+    return status;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    testsupport::TempDir folder;
+    const std::string design = folder.File("design.kst");
+    FILE* file = std::fopen(design.c_str(), "wb");
+    FUZZ_REQUIRE(file != nullptr && std::fwrite(data, 1, size, file) == size &&
+                     std::fclose(file) == 0,
+                 "the input is written to a file");
+    std::string output;
+
+    const int info = Vantel("info " + design, output);
+    FUZZ_REQUIRE((info == 0) == hostcheck::InfoPasses(data, size),
+                 "vantel info passes what the load check passes");
+
+    Vantel("divide " + design + " --budget 300 --out " + folder.File("parts"), output);
+    const bool turnedAway = Contains(output, "is not a well-formed design") ||
+                            Contains(output, "has a malformed trailer");
+    FUZZ_REQUIRE(turnedAway != hostcheck::DivideAccepts(data, size),
+                 "vantel divide divides what the division's checks accept");
+
+    Vantel("convert " + design + " " + folder.File("plain.kst"), output);
+    const bool convertible = hostcheck::ConvertAccepts(data, size);
+    FUZZ_REQUIRE(Contains(output, "is not a convertible extended design") != convertible,
+                 "vantel convert converts what the conversion's checks accept");
+    if (convertible)
+        fuzz::Count("convertible");
+    return 0;
+}
+
+#ifndef VANTEL_LIBFUZZER
+#include <gtest/gtest.h>
+
+TEST(FuzzHostCommands, AFewDesignFilesThroughInfoDivideAndConvert) {
+    std::vector<fuzz::Seed> seeds;
+    for (const fuzz::Seed& seed : fuzzdesign::PlainSeeds())
+        if (seed.name == "sample 4 colours" || seed.name == "six sections")
+            seeds.push_back(seed);
+    for (const fuzz::Seed& seed : fuzzdesign::ExtendedSeeds())
+        if (seed.name == "large hoop")
+            seeds.push_back(seed);
+    ASSERT_EQ(seeds.size(), 3u);
+    fuzzdesign::RunTarget("HostCommands", seeds, 3);
+    EXPECT_GT(fuzz::Counter("convertible"), 0);
+}
+#endif
