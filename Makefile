@@ -1,4 +1,5 @@
 # The project's commands. `make test` and `make demo` are the two the README promises.
+MAKEFLAGS += --no-print-directory
 JOBS    ?= 2
 BUILD   ?= build
 CHECK   ?= build-check
