@@ -22,25 +22,25 @@ std::string DefaultStorageDir() {
     return base + "/vantel/machine";
 }
 
-std::shared_ptr<Endpoint> ConnectMachine(const std::string& spec, std::string* error) {
+std::shared_ptr<Endpoint> ConnectMachine(const std::string& selection, std::string* error) {
     error->clear();
-    if (spec == "none")
+    if (selection == "none")
         return nullptr;
-    if (spec.compare(0, 5, "unix:") == 0) {
-        if (spec.size() == 5) {
+    if (selection.compare(0, 5, "unix:") == 0) {
+        if (selection.size() == 5) {
             *error = "unix: needs a socket path";
             return nullptr;
         }
-        return std::make_shared<RemoteEndpoint>(spec.substr(5));
+        return std::make_shared<RemoteEndpoint>(selection.substr(5));
     }
     std::string dir;
-    if (spec.empty() || spec == "embedded")
+    if (selection.empty() || selection == "embedded")
         dir = DefaultStorageDir();
-    else if (spec.compare(0, 9, "embedded:") == 0 && spec.size() > 9)
-        dir = spec.substr(9);
+    else if (selection.compare(0, 9, "embedded:") == 0 && selection.size() > 9)
+        dir = selection.substr(9);
     else {
-        *error =
-            "VANTEL_MACHINE must be embedded, embedded:DIR, unix:PATH or none, not '" + spec + "'";
+        *error = "VANTEL_MACHINE must be embedded, embedded:DIR, unix:PATH or none, not '" +
+                 selection + "'";
         return nullptr;
     }
     // One machine per storage directory in a process.

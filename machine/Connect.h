@@ -17,8 +17,8 @@ namespace machine {
 std::string DefaultStorageDir();
 
 // Makes (or, for an embedded machine whose storage is already in use by this process,
-// shares) the endpoint that `spec` names. Returns nullptr for `none`, and nullptr with
+// shares) the endpoint that `selection` names. Returns nullptr for `none`, and nullptr with
 // *error set when the text is not understood or the machine cannot be started.
-std::shared_ptr<Endpoint> ConnectMachine(const std::string& spec, std::string* error);
+std::shared_ptr<Endpoint> ConnectMachine(const std::string& selection, std::string* error);
 
 } // namespace machine

@@ -66,8 +66,8 @@ std::string SelfExe() {
 }
 
 // Runs one of the ServedChild cases below in a new process of this test program.
-int RunChild(const std::string& spec, const std::string& job) {
-    return RunCommand("VANTEL_MACHINE=" + Quote(spec) + " VANTEL_SERVED_CHILD=" + job + " " +
+int RunChild(const std::string& selection, const std::string& job) {
+    return RunCommand("VANTEL_MACHINE=" + Quote(selection) + " VANTEL_SERVED_CHILD=" + job + " " +
                       Quote(SelfExe()) + " --gtest_filter=ServedChild.Job >/dev/null 2>&1");
 }
 

@@ -34,7 +34,7 @@ std::string DevicePath(int id);
 int SelectMachine(std::shared_ptr<machine::Endpoint> endpoint);
 // The same with a VANTEL_MACHINE text; false (with *error set) when it is not understood or
 // the machine cannot be started.
-bool SelectMachine(const std::string& spec, std::string* error);
+bool SelectMachine(const std::string& selection, std::string* error);
 // The endpoint of the driver's machine (the one VANTEL_MACHINE selects, when nothing was
 // plugged in yet), or nullptr.
 std::shared_ptr<machine::Endpoint> SelectedMachine();

@@ -492,10 +492,10 @@ void EnsureDriverMachine() {
         if (registry.chosen)
             return;
     }
-    const char* spec = std::getenv("VANTEL_MACHINE");
+    const char* selection = std::getenv("VANTEL_MACHINE");
     std::string error;
     std::shared_ptr<machine::Endpoint> endpoint =
-        machine::ConnectMachine(spec != nullptr ? spec : "", &error);
+        machine::ConnectMachine(selection != nullptr ? selection : "", &error);
     if (!error.empty())
         std::fprintf(stderr, "vantel: no machine: %s\n", error.c_str());
     std::lock_guard<std::mutex> lock(registry.mutex);
@@ -656,9 +656,9 @@ int SelectMachine(std::shared_ptr<machine::Endpoint> endpoint) {
     return id;
 }
 
-bool SelectMachine(const std::string& spec, std::string* error) {
+bool SelectMachine(const std::string& selection, std::string* error) {
     std::string reason;
-    std::shared_ptr<machine::Endpoint> endpoint = machine::ConnectMachine(spec, &reason);
+    std::shared_ptr<machine::Endpoint> endpoint = machine::ConnectMachine(selection, &reason);
     if (!reason.empty()) {
         if (error != nullptr)
             *error = reason;
