@@ -150,6 +150,13 @@ int CFileData::DivideKst(const BYTE* pSource, int& nPosition, BYTE* pPart, int n
             ++nRead;
         } else if (pUnit[1] == KST_END) {
             return 0;
+        } else if (pUnit[1] == KST_JUMP || pUnit[1] == KST_JUMP_ALT) {
+            // The unit after a jump is its displacement, a move whatever its bytes, as the
+            // structural check and the copy below read it.
+            x += (signed char)pRead[0];
+            y -= (signed char)pRead[1];
+            pRead += 2;
+            ++nRead;
         }
     }
 
