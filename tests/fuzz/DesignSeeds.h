@@ -169,8 +169,8 @@ inline std::vector<fuzz::Seed> PlainSeeds() {
     units.resize(units.size() - 2);
     seeds.push_back(PlainSeed("no end code", host::WritePlainDesign(Parts({5, 6}, units))));
 
-    // Every command: jumps whose displacements look like commands, the alternative codes, an
-    // unknown command, and units past the end code not counted in the header.
+    // Every command: jumps whose displacements look like commands, the alternative codes and
+    // unknown commands.
     units.clear();
     AddStitch(units, 1, 1);
     AddCommand(units, KST_JUMP, 0x80, KST_COLOR_CHANGE);
@@ -184,6 +184,11 @@ inline std::vector<fuzz::Seed> PlainSeeds() {
     AddStitch(units, 2, 2);
     AddCommand(units, KST_END);
     seeds.push_back(PlainSeed("every command", host::WritePlainDesign(Parts({1, 2, 3}, units))));
+    // The same with the second jump's displacement reading as a colour change, not an end code:
+    // passing over the first block from a later position must not take it for one.
+    units[9] = KST_COLOR_CHANGE;
+    seeds.push_back(PlainSeed("jump displacements that read as colour changes",
+                              host::WritePlainDesign(Parts({1, 2, 3}, units))));
 
     // Unassigned (-1) colour entries, which the division passes over into the type table.
     host::DesignParts parts = Parts({-1, 3, -1, -1}, BlockUnits(4, 2));

@@ -1,13 +1,15 @@
 // Fuzz target: dividing a design file of any bytes as `vantel divide` does. The division trusts
 // its source, so the input goes through the host's checks first - well formed within the upper
 // bounds, wholly inside the file, a readable trailer - and only a design they accept is divided:
-// from every start position, and part after part as the host does, with several budgets.
+// from every start position, and part after part as the host does, with several budgets. A design
+// whose header is out of range must be refused by SetDivideNo.
 #include "stdafx.h"
 #include "design/FileData.h"
 #include "fuzz/DesignSeeds.h"
 #include "fuzz/FuzzDriver.h"
 #include "fuzz/HostChecks.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -20,11 +22,22 @@ const int kBudgets[] = {1, 40, 1000, INT_MAX};
 using hostcheck::GetLong;
 using hostcheck::kDivideSlack;
 
-bool EndsWithEndCode(const BYTE* part, int length) {
+// Whether the part's units, walked as the structural check walks them, end with an end code. Its
+// last two bytes alone do not tell: a jump's displacement may read (0x80, 0x10).
+bool EndsWithEndCode(const BYTE* part) {
     const LONG units = GetLong(part + 28);
-    const size_t end = GetLong(part) + 2 * static_cast<size_t>(units);
-    return units >= 1 && end <= static_cast<size_t>(length) && part[end - 2] == KST_COMMAND &&
-           part[end - 1] == KST_END;
+    const BYTE* unit = part + GetLong(part);
+    for (LONG walked = 0; walked < units; ++walked, unit += 2) {
+        if (unit[0] != KST_COMMAND)
+            continue;
+        if (unit[1] == KST_END)
+            return walked + 1 == units;
+        if (unit[1] == KST_COLOR_CHANGE || unit[1] == KST_JUMP || unit[1] == KST_JUMP_ALT) {
+            ++walked;
+            unit += 2;
+        }
+    }
+    return false;
 }
 
 // What holds for every part the division writes: it fits the part buffer, its stitch data lies
@@ -52,7 +65,7 @@ void CheckPart(const BYTE* part, int length) {
     DWORD proper = 0;
     const bool wellFormed = KstCheckStructure(part, static_cast<size_t>(length), FALSE, &proper) &&
                             proper <= static_cast<DWORD>(length);
-    FUZZ_REQUIRE(wellFormed || !EndsWithEndCode(part, length),
+    FUZZ_REQUIRE(wellFormed || !EndsWithEndCode(part),
                  "a part that ends with an end code is well formed");
     if (wellFormed)
         fuzz::Count("parts well formed");
@@ -71,18 +84,38 @@ void DivideLikeTheHost(const BYTE* source, BYTE* part, int budget, LONG colours)
         CheckPart(part, length);
         if (length == 0)
             return;
-        if (position != 0 && !EndsWithEndCode(part, length))
+        if (position != 0 && !EndsWithEndCode(part))
             return;
         FUZZ_REQUIRE(position == 0 || position > start, "the next part starts further on");
     }
     fuzz::Count("divided to the end");
 }
 
+// SetDivideNo trusts its buffer, but a header whose counts or offset are out of range is refused
+// before anything behind it is read: such a design must be turned away and left unchanged.
+void RefuseByHeader(const uint8_t* data, size_t size) {
+    if (size < KST_HEADER_SIZE)
+        return;
+    const DWORD offset = GetLong(data);
+    const DWORD colours = GetLong(data + 24);
+    const DWORD units = GetLong(data + 28);
+    if (offset > KST_HEADER_SIZE && colours >= 1 && colours <= KST_MAX_COLORS && units >= 1 &&
+        units <= KST_MAX_UNITS)
+        return;
+    std::vector<BYTE> design(data, data + size);
+    FUZZ_REQUIRE(!CFileData::SetDivideNo(design.data(), 0, 2, 1) &&
+                     std::equal(design.begin(), design.end(), data),
+                 "SetDivideNo refuses a header out of range and changes nothing");
+    fuzz::Count("refused by the header");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!hostcheck::DivideAccepts(data, size))
+    if (!hostcheck::DivideAccepts(data, size)) {
+        RefuseByHeader(data, size);
         return 0;
+    }
     fuzz::Count("accepted");
     // The source as the host holds it: the file's bytes and the zero slack, in a block of exactly
     // that size.
@@ -121,5 +154,6 @@ TEST(FuzzDivideKst, SeedsAndMutationsThroughTheHostsChecksAndTheDivision) {
     // Enough mutated designs get past the checks, and their division runs to the end.
     EXPECT_GT(fuzz::Counter("accepted"), report.inputs / 5);
     EXPECT_GT(fuzz::Counter("divided to the end"), report.inputs / 5);
+    EXPECT_GT(fuzz::Counter("refused by the header"), report.inputs / 20);
 }
 #endif
