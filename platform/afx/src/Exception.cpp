@@ -2,6 +2,8 @@
 // bookkeeping.
 #include "afximpl.h"
 
+#include <afxwin.h>
+
 IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CSimpleException, CException)
 IMPLEMENT_DYNAMIC(CMemoryException, CSimpleException)
@@ -38,11 +40,14 @@ BOOL CException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpC
     return FALSE;
 }
 
-int CException::ReportError(UINT /*nType*/, UINT /*nMessageID*/) {
+// Shows the exception's message in a message box of the given type and returns the user's
+// answer. Without string resources, an exception that has no message of its own shows MFC's
+// text for that case.
+int CException::ReportError(UINT nType, UINT /*nMessageID*/) {
     char message[512];
-    if (GetErrorMessage(message, sizeof message))
-        TRACE("%s\n", message);
-    return 0;
+    if (!GetErrorMessage(message, sizeof message))
+        lstrcpynA(message, "No error message is available.", sizeof message);
+    return AfxMessageBox(message, nType);
 }
 
 BOOL CSimpleException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext) {
