@@ -14,6 +14,7 @@
 // with fuzz::Count so that a test can insist that the inputs reach the code they are meant to.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
