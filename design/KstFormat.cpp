@@ -6,6 +6,41 @@ static DWORD ReadDword(const BYTE* p) {
     return (DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24);
 }
 
+// The walk over the stitch units that the structural check makes: a colour change or jump
+// takes its displacement unit with it, the end code stops the walk, any other command is one
+// unit. FALSE when a unit to be walked lies beyond the nAvailable units of the buffer.
+struct KST_WALK {
+    DWORD dwWalked;
+    DWORD dwChanges;
+    BOOL bEndCode;
+};
+
+static BOOL WalkUnits(const BYTE* pUnit, size_t nAvailable, DWORD dwUnits, KST_WALK* pWalk) {
+    pWalk->dwWalked = 0;
+    pWalk->dwChanges = 0;
+    pWalk->bEndCode = FALSE;
+    while (pWalk->dwWalked < dwUnits) {
+        if (pWalk->dwWalked >= nAvailable)
+            return FALSE;
+        const BYTE* p = pUnit + 2 * (size_t)pWalk->dwWalked;
+        ++pWalk->dwWalked;
+        if (p[0] != KST_COMMAND)
+            continue;
+        if (p[1] == KST_END) {
+            pWalk->bEndCode = TRUE;
+            break;
+        }
+        if (p[1] == KST_JUMP || p[1] == KST_JUMP_ALT || p[1] == KST_COLOR_CHANGE) {
+            if (p[1] == KST_COLOR_CHANGE)
+                ++pWalk->dwChanges;
+            if (pWalk->dwWalked >= nAvailable)
+                return FALSE;
+            ++pWalk->dwWalked;
+        }
+    }
+    return TRUE;
+}
+
 BOOL KstCheckStructure(const BYTE* pData, size_t nLength, BOOL bUpperBounds,
                        DWORD* pdwProperLength) {
     if (pData == NULL || nLength < KST_HEADER_SIZE)
@@ -25,30 +60,22 @@ BOOL KstCheckStructure(const BYTE* pData, size_t nLength, BOOL bUpperBounds,
     if (dwOffset > nLength)
         return FALSE;
 
-    // Walk the units. Every unit walked, a command's displacement included, must lie inside
-    // the buffer.
-    const size_t nAvailable = (nLength - dwOffset) / 2;
-    const BYTE* pUnit = pData + dwOffset;
-    DWORD dwWalked = 0;
-    DWORD dwChanges = 0;
-    while (dwWalked < dwUnits) {
-        if (dwWalked >= nAvailable)
-            return FALSE;
-        const BYTE* p = pUnit + 2 * (size_t)dwWalked;
-        ++dwWalked;
-        if (p[0] != KST_COMMAND)
-            continue;
-        if (p[1] == KST_END)
-            break;
-        if (p[1] == KST_JUMP || p[1] == KST_JUMP_ALT || p[1] == KST_COLOR_CHANGE) {
-            if (p[1] == KST_COLOR_CHANGE)
-                ++dwChanges;
-            if (dwWalked >= nAvailable)
-                return FALSE;
-            ++dwWalked;
-        }
-    }
-    return dwWalked == dwUnits && dwChanges + 1 == dwColors;
+    KST_WALK walk;
+    if (!WalkUnits(pData + dwOffset, (nLength - dwOffset) / 2, dwUnits, &walk))
+        return FALSE;
+    return walk.dwWalked == dwUnits && walk.dwChanges + 1 == dwColors;
+}
+
+BOOL KstEndsWithEndCode(const BYTE* pData, size_t nLength) {
+    if (pData == NULL || nLength < KST_HEADER_SIZE)
+        return FALSE;
+    const DWORD dwOffset = ReadDword(pData + 0);
+    const DWORD dwUnits = ReadDword(pData + 28);
+    if (dwOffset > nLength)
+        return FALSE;
+    KST_WALK walk;
+    return WalkUnits(pData + dwOffset, (nLength - dwOffset) / 2, dwUnits, &walk) && walk.bEndCode &&
+           walk.dwWalked == dwUnits;
 }
 
 void KstFormatDateTime(char* pszText16) {

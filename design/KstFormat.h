@@ -35,29 +35,29 @@
 // two tables of 78 entries, a block-record block of 78 records and 750000 bytes of stitches.
 #define KST_WORK_STITCH_AREA 750000
 #define KST_WORK_BUFFER_SIZE                                                                       \
-    (KST_HEADER_SIZE + 8 * KST_MAX_COLORS + 4 + KST_BLOCK_RECORD_SIZE * KST_MAX_BLOCK_RECORDS +   \
+    (KST_HEADER_SIZE + 8 * KST_MAX_COLORS + 4 + KST_BLOCK_RECORD_SIZE * KST_MAX_BLOCK_RECORDS +    \
      KST_WORK_STITCH_AREA)
 
 #pragma pack(push, 1)
 struct tagKstHeader {
-    DWORD dwStitchOffset;  // 0: offset of the first stitch unit
-    DWORD dwFlags;         // 4: 20 plain, 21 large-hoop half
-    char szDateTime[14];   // 8: "YYYYMMDDhhmmss", no terminator
-    BYTE byDivideNo1;      // 22: first divide-number byte
-    BYTE byDivideNo2;      // 23: second divide-number byte
-    LONG nColors;          // 24: colour blocks and table entries
-    LONG nUnits;           // 28: 2-byte stitch units, end code included, padding excluded
-    LONG nHoop;            // 32: 5 large two-position hoop, 4 one of its halves
-    LONG rcExtents[4];     // 36: left, top, right, bottom distances from the origin
-    LONG rcMarginA[4];     // 52: hoop 550 x 550
-    LONG rcMarginB[4];     // 68: hoop 250 x 250
-    LONG rcMarginC[4];     // 84: hoop 700 x 1000
-    LONG rcMarginD[4];     // 100: as hoop C
+    DWORD dwStitchOffset; // 0: offset of the first stitch unit
+    DWORD dwFlags;        // 4: 20 plain, 21 large-hoop half
+    char szDateTime[14];  // 8: "YYYYMMDDhhmmss", no terminator
+    BYTE byDivideNo1;     // 22: first divide-number byte
+    BYTE byDivideNo2;     // 23: second divide-number byte
+    LONG nColors;         // 24: colour blocks and table entries
+    LONG nUnits;          // 28: 2-byte stitch units, end code included, padding excluded
+    LONG nHoop;           // 32: 5 large two-position hoop, 4 one of its halves
+    LONG rcExtents[4];    // 36: left, top, right, bottom distances from the origin
+    LONG rcMarginA[4];    // 52: hoop 550 x 550
+    LONG rcMarginB[4];    // 68: hoop 250 x 250
+    LONG rcMarginC[4];    // 84: hoop 700 x 1000
+    LONG rcMarginD[4];    // 100: as hoop C
 };
 
 struct tagKstBlockRecord {
-    LONG nBlock;     // 0-based colour block the record belongs to
-    LONG nData[10];  // carried unchanged
+    LONG nBlock;    // 0-based colour block the record belongs to
+    LONG nData[10]; // carried unchanged
 };
 #pragma pack(pop)
 
@@ -80,6 +80,11 @@ struct KST_SECTION {
 // receives the length of the design proper: stitch-data offset + 2 x unit count.
 BOOL KstCheckStructure(const BYTE* pData, size_t nLength, BOOL bUpperBounds,
                        DWORD* pdwProperLength);
+
+// Whether the stitch data, walked as the structural check walks it, ends on the end code in its
+// last unit. Only the end code as a command counts: a jump's displacement unit may read
+// (0x80, 0x10). FALSE when the walk would leave the nLength bytes of the buffer.
+BOOL KstEndsWithEndCode(const BYTE* pData, size_t nLength);
 
 // Writes the creation time (local time) as "YYYYMMDDhhmmss" into a 16-byte field: 14
 // digits followed by two zero bytes.

@@ -18,30 +18,6 @@ int Fail(const std::string& message, int status) {
     return status;
 }
 
-// Walks the part's stitch data as the structural check does (a command's displacement unit is
-// never read as a command) and tells whether the walk ends on the end code.
-bool EndsWithEndCode(const std::vector<BYTE>& part, int length) {
-    tagKstHeader header;
-    std::memcpy(&header, part.data(), sizeof(header));
-    const size_t units = header.nUnits > 0 ? static_cast<size_t>(header.nUnits) : 0;
-    if (header.dwStitchOffset + 2 * units > static_cast<size_t>(length))
-        return false;
-    const BYTE* stitches = part.data() + header.dwStitchOffset;
-    for (size_t i = 0; i < units;) {
-        const BYTE* unit = stitches + 2 * i;
-        if (unit[0] != KST_COMMAND) {
-            ++i;
-        } else if (unit[1] == KST_END) {
-            return i + 1 == units;
-        } else if (unit[1] == KST_COLOR_CHANGE || unit[1] == KST_JUMP || unit[1] == KST_JUMP_ALT) {
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return false;
-}
-
 int RunDivide(const std::vector<std::string>& words) {
     host::Args args(words, {});
     const auto budget = args.GetNumber("budget", 0);
@@ -101,7 +77,7 @@ int RunDivide(const std::vector<std::string>& words) {
         if (!host::WriteWholeFile(file, part.data(), static_cast<size_t>(size)))
             return Fail("cannot write " + file, 2);
         std::printf("%s\t%d bytes\tposition %d\n", file.c_str(), size, position);
-        if (position != 0 && !EndsWithEndCode(part, size)) {
+        if (position != 0 && !KstEndsWithEndCode(part.data(), static_cast<size_t>(size))) {
             std::printf("%s has no end code: this part reaches the end of its stitch data "
                         "without one, so the division stops here\n",
                         path.c_str());

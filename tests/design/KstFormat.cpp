@@ -273,3 +273,19 @@ TEST(KstTrailer, DirectoriesBodiesAndCountsOutsideTheBufferAreMalformed) {
     section.nSize = 3;
     EXPECT_EQ(KstSectionRecordCount(records.data(), &section), -1);
 }
+
+TEST(KstCheck, EndCodeCountsOnlyAsTheWalksLastCommand) {
+    std::vector<BYTE> units;
+    AddStitch(units, 3, 4);
+    AddCommand(units, KST_END);
+    const auto ended = host::WritePlainDesign(Parts(1, units));
+    EXPECT_TRUE(KstEndsWithEndCode(ended.data(), ended.size()));
+    EXPECT_FALSE(KstEndsWithEndCode(ended.data(), ended.size() - 4)); // cut into the stitches
+
+    // A jump whose displacement reads (0x80, 0x10) ends the data without an end code.
+    std::vector<BYTE> open;
+    AddCommand(open, KST_JUMP_ALT, 0x80, KST_END);
+    const auto jumped = host::WritePlainDesign(Parts(1, open));
+    ASSERT_TRUE(Check(jumped));
+    EXPECT_FALSE(KstEndsWithEndCode(jumped.data(), jumped.size()));
+}

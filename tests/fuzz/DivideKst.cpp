@@ -22,24 +22,6 @@ const int kBudgets[] = {1, 40, 1000, INT_MAX};
 using hostcheck::GetLong;
 using hostcheck::kDivideSlack;
 
-// Whether the part's units, walked as the structural check walks them, end with an end code. Its
-// last two bytes alone do not tell: a jump's displacement may read (0x80, 0x10).
-bool EndsWithEndCode(const BYTE* part) {
-    const LONG units = GetLong(part + 28);
-    const BYTE* unit = part + GetLong(part);
-    for (LONG walked = 0; walked < units; ++walked, unit += 2) {
-        if (unit[0] != KST_COMMAND)
-            continue;
-        if (unit[1] == KST_END)
-            return walked + 1 == units;
-        if (unit[1] == KST_COLOR_CHANGE || unit[1] == KST_JUMP || unit[1] == KST_JUMP_ALT) {
-            ++walked;
-            unit += 2;
-        }
-    }
-    return false;
-}
-
 // What holds for every part the division writes: it fits the part buffer, its stitch data lies
 // behind its two tables and inside its length, any trailer it has is readable, and it is well
 // formed unless it lacks an end code.
@@ -65,7 +47,7 @@ void CheckPart(const BYTE* part, int length) {
     DWORD proper = 0;
     const bool wellFormed = KstCheckStructure(part, static_cast<size_t>(length), FALSE, &proper) &&
                             proper <= static_cast<DWORD>(length);
-    FUZZ_REQUIRE(wellFormed || !EndsWithEndCode(part),
+    FUZZ_REQUIRE(wellFormed || !KstEndsWithEndCode(part, KST_WORK_BUFFER_SIZE),
                  "a part that ends with an end code is well formed");
     if (wellFormed)
         fuzz::Count("parts well formed");
@@ -84,7 +66,7 @@ void DivideLikeTheHost(const BYTE* source, BYTE* part, int budget, LONG colours)
         CheckPart(part, length);
         if (length == 0)
             return;
-        if (position != 0 && !EndsWithEndCode(part))
+        if (position != 0 && !KstEndsWithEndCode(part, KST_WORK_BUFFER_SIZE))
             return;
         FUZZ_REQUIRE(position == 0 || position > start, "the next part starts further on");
     }
