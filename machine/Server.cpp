@@ -51,10 +51,20 @@ bool Server::Start(std::string* error) {
         }
         ::close(probe);
     }
-    ::unlink(m_path.c_str());
-    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listen, 16) != 0) {
+    // The socket is bound and listening under a temporary name and then renamed into place, so
+    // that a client which sees the file can connect at once (bind makes the file before listen
+    // accepts anything).
+    std::string staging = m_path + ".new";
+    sockaddr_un staged = address;
+    if (staging.size() >= sizeof staged.sun_path)
+        staging = m_path; // no room for the suffix: bind in place
+    std::memcpy(staged.sun_path, staging.c_str(), staging.size() + 1);
+    ::unlink(staging.c_str());
+    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&staged), sizeof staged) != 0 ||
+        ::listen(m_listen, 16) != 0 ||
+        (staging != m_path && ::rename(staging.c_str(), m_path.c_str()) != 0)) {
         *error = "cannot listen on " + m_path + ": " + std::strerror(errno);
+        ::unlink(staging.c_str());
         ::close(m_listen);
         m_listen = -1;
         return false;
