@@ -4,6 +4,7 @@
 
 #include "windef.h"
 #include "winerror.h"
+#include "winnt.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -257,6 +258,18 @@ LONG WINAPI InterlockedIncrement(LONG volatile* Addend);
 LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
 LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
 LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comperand);
+
+// System information and modules. The version reported is the one VANTEL_WINDOWS_VERSION
+// names; the Windows directory is VANTEL_WINDOWS_DIR (see emu.h).
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
+DWORD WINAPI GetVersion(void);
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+#define GetVersionEx GetVersionExA
+#define GetWindowsDirectory GetWindowsDirectoryA
+#define GetSystemDirectory GetSystemDirectoryA
+#define GetModuleFileName GetModuleFileNameA
 
 // Debug output
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);

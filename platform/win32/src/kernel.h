@@ -90,8 +90,11 @@ std::shared_ptr<MutexObject> OpenSharedMutex(const std::string& name, bool creat
 // ---------------------------------------------------------------------------------------
 // Paths and files
 
-// The POSIX path for a Win32 path: '\' becomes '/', a leading drive ("C:") is dropped.
+// The POSIX path for a Win32 path: '\' becomes '/', a leading drive ("C:") is dropped, and
+// below the Windows directory each component is found without regard to letter case.
 std::string PosixPath(const char* path);
+// The same conversion without looking at the disk.
+std::string PlainPosixPath(const char* path);
 
 // The Win32 error for an errno value met on `path` (ENOENT gives ERROR_PATH_NOT_FOUND when
 // the folder holding `path` is missing, ERROR_FILE_NOT_FOUND otherwise).

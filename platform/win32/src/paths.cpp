@@ -5,7 +5,8 @@
 //
 // Both '\' and '/' separate path components. A leading drive ("C:") is dropped: "C:\x" is
 // "/x" and "C:x" is "x", as there is one file tree. Paths the emulation returns use '/'.
-#include "kernel.h"
+// Below the Windows directory, names are found without regard to letter case.
+#include "sysinfo.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -80,6 +81,10 @@ bool CopyContents(int from, int to) {
 } // namespace
 
 std::string PosixPath(const char* path) {
+    return ResolveBelowWindowsDirectory(PlainPosixPath(path));
+}
+
+std::string PlainPosixPath(const char* path) {
     std::string result(path);
     if (result.size() >= 2 && isalpha(static_cast<unsigned char>(result[0])) && result[1] == ':')
         result.erase(0, 2);
