@@ -4,6 +4,7 @@
 #include "design/KstFormat.h"
 #include "usb/DriverInterface.h"
 
+#include <dbt.h>
 #include <setupapi.h>
 
 // Pause between the steps of a command, in ms.

@@ -29,8 +29,6 @@
 
 #include "stdafx.h"
 
-#include <dbt.h>
-
 // The open port: the device handle, the notification registration and the device path.
 struct USBCOMM_PORT {
     HANDLE hDevice;

@@ -1,0 +1,159 @@
+// The machine commands other than sending: folders, receiving into memory and into PC files,
+// deleting and renaming designs, folder commands.
+#include "usb/UsbTestKit.h"
+
+#include <fstream>
+#include <iterator>
+
+using namespace usbtest;
+
+class CommandTest : public UsbTest {
+protected:
+    void SetUp() override {
+        Open();
+        m_design = testsupport::MakeDesign(2, 300);
+        PutFile(1, "A.KST", m_design);
+        m_machine->ClearTrace();
+    }
+    std::vector<uint8_t> m_design;
+};
+USB_COMPLETION_MODES(CommandTest);
+
+static std::vector<uint8_t> ReadPcFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_P(CommandTest, ChangeDirectoryAndReadDirectory) {
+    ASSERT_EQ(m_machine->GetStorage().MakeFolder(1, {"EMB"}, "SUB"), machine::StorageStatus::Ok);
+    ASSERT_EQ(m_comm.ChangeDirectory(1, "\\EMB", &m_nDetail), 0);
+    ASSERT_EQ(m_comm.ReadDirectory(1), 0);
+    EXPECT_EQ(Trace(), (Steps{"cd 01000500 =1", "write", "list 01000100 =1", "read"}));
+    auto records = testsupport::ParseFolderBlob(Received());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].name, "SUB");
+    EXPECT_EQ(records[1].name, "A.KST");
+
+    // A folder that does not exist: the machine refuses the reading that follows.
+    EXPECT_EQ(m_comm.ChangeDirectory(1, "\\EMB\\NONE", &m_nDetail), 0);
+    EXPECT_EQ(m_comm.ReadDirectory(1), -12);
+
+    // Every failure of a change of folder carries detail 97.
+    m_machine->FailNth(IoKind::Write, 1);
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.ChangeDirectory(1, "\\EMB", &m_nDetail), -4);
+    EXPECT_EQ(m_nDetail, 97);
+    m_machine->FailNth(IoKind::Control, 1);
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.ChangeDirectory(1, "\\EMB", &m_nDetail), -14);
+    EXPECT_EQ(m_nDetail, 97);
+    m_machine->SetRunning(true);
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.ChangeDirectory(1, "\\EMB", &m_nDetail), -12);
+    EXPECT_EQ(m_nDetail, 97);
+}
+
+TEST_P(CommandTest, ReceiveDesignFileReplacesTheFileAndReportsDetail96) {
+    testsupport::TempDir pc;
+    std::string path = pc.File("temp.kst");
+    std::ofstream(path, std::ios::binary) << std::string(5000, 'x');
+    ASSERT_EQ(m_comm.ReceiveDesignFile(1, "\\EMB\\A.KST", path.c_str(), &m_nDetail), 0);
+    EXPECT_EQ(ReadPcFile(path), m_design);
+    EXPECT_EQ(m_comm.DetachReceived(), nullptr);
+    Steps reads = Repeat("read", (m_design.size() + 511) / 512);
+    EXPECT_EQ(Trace(), (Steps{"recvname 01000b00 =1", "write", "recvdata 00000000 =1"} + reads));
+
+    // An empty design gives an empty file.
+    PutFile(1, "EMPTY.BIN", {});
+    ASSERT_EQ(m_comm.ReceiveDesignFile(1, "EMPTY.BIN", path.c_str(), &m_nDetail), 0);
+    EXPECT_TRUE(ReadPcFile(path).empty());
+
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.ReceiveDesignFile(1, "NONE.KST", path.c_str(), &m_nDetail), -12);
+    EXPECT_EQ(m_nDetail, 96);
+    m_machine->SetRunning(true); // the name command's own refusal keeps the machine's detail
+    EXPECT_EQ(m_comm.ReceiveDesignFile(1, "A.KST", path.c_str(), &m_nDetail), -12);
+    EXPECT_EQ(m_nDetail, 33);
+    m_machine->SetRunning(false);
+    EXPECT_EQ(m_comm.ReceiveDesignFile(1, "A.KST", pc.File("no/such/dir.kst").c_str(), &m_nDetail),
+              -8);
+    EXPECT_EQ(m_comm.DetachReceived(), nullptr);
+}
+
+TEST_P(CommandTest, DeleteDesignWaitsForTheMachineAndStopsOnlyWhereItMay) {
+    m_machine->SetDeletingPolls(2);
+    ASSERT_EQ(m_comm.DeleteDesign(1, "A.KST", &m_nDetail), 0);
+    EXPECT_EQ(Trace(), (Steps{"delname 01000600 =1", "write", "delstart 00000000 =1",
+                              "status 02000000 =2", "status 02000000 =2", "status 02000000 =1"}));
+    EXPECT_TRUE(GetFile(1, "A.KST").empty());
+
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.DeleteDesign(1, "A.KST", &m_nDetail), -12); // gone: the start is refused
+    EXPECT_EQ(m_nDetail, 128);
+
+    // Cancelled after the name, and after the start: never within a step.
+    PutFile(1, "B.KST", m_design);
+    m_cancel.SetEvent();
+    m_machine->ClearTrace();
+    EXPECT_EQ(m_comm.DeleteDesign(1, "B.KST", &m_nDetail), -11);
+    EXPECT_EQ(Trace(), (Steps{"delname 01000600 =1", "write"}));
+    m_cancel.ResetEvent();
+    At(
+        IoKind::Control, 1, [this] { m_cancel.SetEvent(); }, machine::kDeleteStart);
+    m_machine->ClearTrace();
+    EXPECT_EQ(m_comm.DeleteDesign(1, "B.KST", &m_nDetail), -11);
+    EXPECT_EQ(Trace().back(), "delstart 00000000 =1");
+    m_cancel.ResetEvent();
+    m_hooked->before = nullptr;
+
+    PutFile(1, "C.KST", m_design);
+    ForgeStatus(3);
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.DeleteDesign(1, "C.KST", &m_nDetail), -12);
+    EXPECT_EQ(m_nDetail, 128);
+    PutFile(1, "D.KST", m_design);
+    ForgeStatus(1, 2);
+    EXPECT_EQ(m_comm.DeleteDesign(1, "D.KST", &m_nDetail), -16);
+}
+
+TEST_P(CommandTest, RenameDesignSendsTheNewNameAsData) {
+    ASSERT_EQ(m_comm.RenameDesign(1, "A.KST", "B.KST", &m_nDetail), 0);
+    EXPECT_EQ(Trace(), (Steps{"renname 01000600 =1", "write", "rendata 00000600 =1", "write"}));
+    EXPECT_EQ(GetFile(1, "B.KST"), m_design);
+
+    PutFile(1, "C.KST", m_design);
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.RenameDesign(1, "B.KST", "C.KST", &m_nDetail), -5); // taken: block stalled
+    EXPECT_EQ(m_nDetail, 64);
+    m_machine->RefuseCode(machine::kRenameData, 9);
+    EXPECT_EQ(m_comm.RenameDesign(1, "B.KST", "D.KST", &m_nDetail), -12);
+    EXPECT_EQ(m_nDetail, 64);
+    m_machine->ClearTrace();
+    EXPECT_EQ(m_comm.RenameDesign(1, "B.KST", std::string(512, 'n').c_str(), &m_nDetail), -7);
+    EXPECT_TRUE(Trace().empty());
+}
+
+TEST_P(CommandTest, FolderCommandsCreateRenameAndDelete) {
+    ASSERT_EQ(m_comm.FolderCommand(1, "\\EMB", "NEW", CUsbComm::folderCreate, &m_nDetail), 0);
+    EXPECT_EQ(Trace(), (Steps{"foldname 01000500 =1", "write", "folddata 01000400 =1", "write"}));
+    ASSERT_EQ(m_comm.FolderCommand(1, "\\EMB\\NEW", "OLD", CUsbComm::folderRename, &m_nDetail), 0);
+    m_machine->ClearTrace();
+    ASSERT_EQ(m_comm.FolderCommand(1, "\\EMB\\OLD", nullptr, CUsbComm::folderDelete, &m_nDetail),
+              0);
+    EXPECT_EQ(Trace(), (Steps{"foldname 01000900 =1", "write", "folddata 03000000 =1"}));
+    EXPECT_FALSE(m_machine->GetStorage().Find(1, {"EMB", "OLD"}));
+
+    ASSERT_EQ(m_machine->GetStorage().MakeFolder(1, {"EMB"}, "FULL"), machine::StorageStatus::Ok);
+    ASSERT_EQ(m_machine->GetStorage().WriteFile(1, {"EMB", "FULL"}, "X.KST", m_design),
+              machine::StorageStatus::Ok);
+    m_nDetail = 0;
+    EXPECT_EQ(m_comm.FolderCommand(1, "\\EMB\\FULL", nullptr, CUsbComm::folderDelete, &m_nDetail),
+              -12);
+    EXPECT_EQ(m_nDetail, 128);
+    m_machine->RefuseCode(machine::kFolderCommandData, 9);
+    EXPECT_EQ(m_comm.FolderCommand(1, "\\EMB", "NEW2", CUsbComm::folderCreate, &m_nDetail), -12);
+    EXPECT_EQ(m_nDetail, 64);
+    m_machine->ClearFaults();
+    EXPECT_EQ(m_comm.FolderCommand(1, "\\EMB", "FULL", CUsbComm::folderCreate, &m_nDetail), -5);
+    EXPECT_EQ(m_comm.FolderCommand(1, "\\EMB", nullptr, CUsbComm::folderCreate, &m_nDetail), -7);
+}
