@@ -24,15 +24,24 @@
 #define AFX_CDECL
 #endif
 
+// An extension library marks what it exports with these: AFX_EXT_CLASS on a class, AFX_EXT_API
+// on a function, AFX_EXT_DATA on a variable. The library itself is built with _AFXEXT (export),
+// its host without (import). On POSIX they make the symbol visible outside the shared library.
 #ifndef AFX_EXT_CLASS
 #if defined(_WIN32)
 #if defined(_AFXEXT)
 #define AFX_EXT_CLASS __declspec(dllexport)
+#define AFX_EXT_API __declspec(dllexport)
+#define AFX_EXT_DATA __declspec(dllexport)
 #else
 #define AFX_EXT_CLASS __declspec(dllimport)
+#define AFX_EXT_API __declspec(dllimport)
+#define AFX_EXT_DATA __declspec(dllimport)
 #endif
 #else
 #define AFX_EXT_CLASS __attribute__((visibility("default")))
+#define AFX_EXT_API __attribute__((visibility("default")))
+#define AFX_EXT_DATA __attribute__((visibility("default")))
 #endif
 #endif
 

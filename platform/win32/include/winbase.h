@@ -30,6 +30,12 @@ extern "C" {
 #define CREATE_SUSPENDED 0x00000004
 #define THREAD_PRIORITY_NORMAL 0
 
+// Why a library's entry point is called.
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
 #define SYNCHRONIZE 0x00100000L
 #define MUTEX_ALL_ACCESS 0x001F0001
 #define EVENT_ALL_ACCESS 0x001F0003
