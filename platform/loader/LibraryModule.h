@@ -6,3 +6,7 @@
 #include <windows.h>
 
 HMODULE VantelLibraryModule();
+
+// The library's entry point (frame/), which the loader calls with DLL_PROCESS_ATTACH when the
+// library has been loaded and with DLL_PROCESS_DETACH before it is unloaded.
+extern "C" int APIENTRY DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved);

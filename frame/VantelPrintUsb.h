@@ -1,0 +1,15 @@
+// What the library exports to its host, in one header: the classes exported whole
+// (AFX_EXT_CLASS) and the plain functions exported under their undecorated names. Further
+// exports join this header as their folders are added to the library.
+#pragma once
+
+#include <afxwin.h>
+
+#include "design/Convert.h"
+#include "design/FileData.h"
+
+// Whether the machine can be reached: true when the driver's device interface is present and
+// the device can be opened (the driver is installed, the machine is plugged in and switched on,
+// and no other program holds the device without sharing it). Opens and closes the device at the
+// first interface index that has one; sends nothing to the machine.
+extern "C" AFX_EXT_API bool IsConnectRX4400();
