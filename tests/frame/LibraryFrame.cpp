@@ -10,18 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <memory>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -68,115 +64,58 @@ TEST(LibraryExports, PlainFunctionsKeepTheirUndecoratedNames) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The transfer mutex in two processes that load the library. Both are this program started
-// again to run only TransferMutexChild.Serve, in an object namespace of their own (so that
-// nothing else running at the same time meets them), obeying commands read from fd 3 and
-// reporting on fd 4.
+// The transfer mutex in two processes that load the library: this program started again to run
+// only TransferMutexChild.Serve, in an object namespace of their own (so that nothing else running
+// at the same time meets them). A child obeys the lines of its standard input: "take" waits
+// 3000 ms for the mutex through a CSingleLock, "release" lets it go; it prints each result.
 
 const char* const kChildVariable = "VANTEL_TEST_TRANSFER_CHILD";
 
-std::string ReadLine(int fd, int realTimeoutMs) {
-    std::string line;
-    for (;;) {
-        struct pollfd ready = {fd, POLLIN, 0};
-        char c;
-        if (poll(&ready, 1, realTimeoutMs) <= 0 || read(fd, &c, 1) != 1 || c == '\n')
-            return line;
-        line += c;
-    }
-}
-
-void WriteLine(int fd, const std::string& line) {
-    std::string text = line + "\n";
-    (void)!write(fd, text.data(), text.size());
-}
-
-// Runs in the child only: "take" waits 3000 ms for the mutex through a CSingleLock, "release"
-// lets it go; each is answered with one line. Anything else, or the end of the commands, ends
-// the process.
 TEST(TransferMutexChild, Serve) {
     if (getenv(kChildVariable) == nullptr)
         GTEST_SKIP() << "runs only as a process of the cross-process test";
     CSingleLock lock(&g_transferMutex);
-    WriteLine(4, "ready");
-    for (std::string command; !(command = ReadLine(3, -1)).empty();) {
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (std::string command; std::getline(std::cin, command);) {
         if (command == "take")
-            WriteLine(4, "took " + std::to_string(lock.Lock(3000)));
+            std::printf("took %d\n", lock.Lock(3000));
         else if (command == "release")
-            WriteLine(4, "released " + std::to_string(lock.Unlock()));
-        else
-            break;
+            std::printf("released %d\n", lock.Unlock());
+        std::fflush(stdout);
     }
-    _exit(0);
 }
 
-class Child {
-public:
-    explicit Child(const std::string& space) {
-        int commands[2], reports[2];
-        if (pipe2(commands, O_CLOEXEC) != 0 || pipe2(reports, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, commands[0], 3);
-        posix_spawn_file_actions_adddup2(&actions, reports[1], 4);
-        std::vector<std::string> environment = {std::string(kChildVariable) + "=1",
-                                                "VANTEL_OBJECT_NAMESPACE=" + space};
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            if (std::string(*entry).rfind("VANTEL_OBJECT_NAMESPACE=", 0) != 0)
-                environment.push_back(*entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& entry : environment)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        char program[] = "/proc/self/exe";
-        char filter[] = "--gtest_filter=TransferMutexChild.Serve";
-        char* argv[] = {program, filter, nullptr};
-        if (posix_spawn(&m_pid, program, &actions, nullptr, argv, envp.data()) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(commands[0]);
-        close(reports[1]);
-        m_commands = commands[1];
-        m_reports = reports[0];
-    }
-    ~Child() {
-        close(m_commands);
-        close(m_reports);
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // Sends a command (none: only reads) and returns the child's report, "" if none came.
-    std::string Ask(const std::string& command) {
-        if (!command.empty())
-            WriteLine(m_commands, command);
-        return ReadLine(m_reports, 10000);
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_commands = -1;
-    int m_reports = -1;
-};
-
 TEST(TransferMutex, IsOneObjectForTwoProcessesThatLoadTheLibrary) {
-    const std::string space = "frame-" + std::to_string(getpid());
-    Child first(space);
-    ASSERT_EQ(first.Ask(""), "ready");
-    Child second(space);
-    ASSERT_EQ(second.Ask(""), "ready");
-
-    EXPECT_EQ(second.Ask("take"), "took 1") << "the process that made it does not own it";
-    EXPECT_EQ(first.Ask("take"), "took 0") << "the 3000 ms wait runs out";
-    EXPECT_EQ(second.Ask("release"), "released 1");
-    EXPECT_EQ(first.Ask("take"), "took 1");
-    EXPECT_EQ(second.Ask("take"), "took 0");
+    const std::string child = std::string(kChildVariable) + "=1 VANTEL_OBJECT_NAMESPACE=frame-" +
+                              std::to_string(getpid()) + " " +
+                              std::filesystem::read_symlink("/proc/self/exe").string() +
+                              " --gtest_filter=TransferMutexChild.Serve";
+    auto otherTakes = [&] {
+        std::string output;
+        testsupport::RunCommand("echo take | " + child, &output);
+        return output.find("took 1") != std::string::npos;
+    };
+    testsupport::TempDir dir;
+    FILE* holder = popen((child + " > " + dir.File("holder")).c_str(), "w");
+    ASSERT_NE(holder, nullptr);
+    auto holderSays = [&](const char* command, const char* report) {
+        std::fputs(command, holder);
+        std::fflush(holder);
+        return testsupport::WaitFor([&] {
+            std::ifstream in(dir.File("holder"));
+            std::string text((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+            return text.find(report) != std::string::npos;
+        });
+    };
+    ASSERT_TRUE(holderSays("", "ready"));
+    EXPECT_TRUE(otherTakes()) << "the process that made it does not own it";
+    ASSERT_TRUE(holderSays("take\n", "took 1"));
+    EXPECT_FALSE(otherTakes()) << "the other process's 3000 ms wait runs out";
+    ASSERT_TRUE(holderSays("release\n", "released 1"));
+    EXPECT_TRUE(otherTakes());
+    pclose(holder);
 }
 
 } // namespace
