@@ -1,0 +1,19 @@
+// The argument of a service request that names an entry of the PC folder the machine looks
+// at: the bytes the machine sent, taken as a single path component.
+#pragma once
+
+#include <afx.h>
+
+// The parent folder, accepted where the request allows it.
+#define COM_PARENT_NAME ".."
+
+// Takes the name from the dwLength bytes of a service request: the text up to its
+// terminating zero, which must lie inside the bytes. TRUE (and the name in strName) when it
+// is a single entry name: not empty, no '\' or '/', not "." and not ".." (unless
+// bParentAllowed). FALSE for anything else, which the service treats as a file that cannot
+// be opened or created.
+BOOL ComServiceEntryName(const BYTE* pData, DWORD dwLength, BOOL bParentAllowed, CString& strName);
+
+// The folder above pszFolder: the text before its last separator ('\' or '/'), separators at
+// the end not counted; empty when there is none.
+CString ComParentFolder(LPCSTR pszFolder);
