@@ -5,6 +5,8 @@
 
 #include "windef.h"
 
+#include <string>
+
 namespace emu {
 
 // The scale applied to every Sleep, wait time-out, timer period and tick count. Read from
@@ -19,5 +21,18 @@ long long ScaledNanoseconds(DWORD milliseconds);
 // Named mutexes are shared by every process of the user, as on Windows. Processes that set
 // VANTEL_OBJECT_NAMESPACE to the same text share a namespace of their own instead, so that
 // tests running side by side with the system's real mutex names do not meet.
+
+// The registry lives in the file VANTEL_REGISTRY names (a file of the process's own
+// temporary folder when unset). ReloadRegistry reads that file again as a new process would;
+// open keys whose paths still exist stay usable. RegistryFile names the file.
+void ReloadRegistry();
+std::string RegistryFile();
+
+// The machine's environment the system code sees (read at each call):
+//  - VANTEL_WINDOWS_VERSION: what GetVersionExA reports (95, 98, me, nt4, 2000, xp, 2003,
+//    vista, 7, 8, 8.1, 10, win32s or major.minor:platform; default 7);
+//  - VANTEL_WINDOWS_DIR: the Windows directory (default: a folder "Windows" in the process's
+//    own temporary folder, empty, removed when the process exits);
+//  - VANTEL_USER_IS_ADMIN: 1 puts the Administrators group in the process's access token.
 
 } // namespace emu

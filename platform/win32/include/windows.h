@@ -5,6 +5,8 @@
 #include "windef.h"
 #include "winerror.h"
 #include "winbase.h"
+#include "securitybaseapi.h"
+#include "winreg.h"
 #include "ioapiset.h"
 #include "wingdi.h"
 #include "winuser.h"

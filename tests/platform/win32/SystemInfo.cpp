@@ -2,6 +2,7 @@
 // the Windows directory and the letter-case lookup below it, GetModuleFileNameA.
 #include <windows.h>
 
+#include "Win32Environment.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,33 +15,9 @@
 #include <string>
 
 using testsupport::TempDir;
+using win32test::ScopedEnv;
 
 namespace {
-
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        const char* old = getenv(name);
-        m_had = old != nullptr;
-        if (m_had)
-            m_old = old;
-        if (value != nullptr)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_had)
-            setenv(m_name.c_str(), m_old.c_str(), 1);
-        else
-            unsetenv(m_name.c_str());
-    }
-
-private:
-    std::string m_name, m_old;
-    bool m_had = false;
-};
 
 struct VersionCase {
     const char* name;
