@@ -81,6 +81,12 @@ public:
     // kAnswerLater, the default answerer answers.
     virtual int OnMessageBoxOpened(const MessageBoxInfo& /*box*/) { return kNoAnswer; }
     virtual void OnMessageBoxClosed(HWND /*hwnd*/, int /*result*/) {}
+
+    // ShellExecuteA performs `verb` ("open", ...) on an existing file or folder (`path` as
+    // the caller gave it, `posixPath` as found on disk). The emulation opens nothing itself
+    // unless VANTEL_SHELL_OPEN names a program to run with the file.
+    virtual void OnShellExecute(const std::string& /*verb*/, const std::string& /*path*/,
+                                const std::string& /*posixPath*/) {}
 };
 
 // Adds or removes an observer (not owned). RemoveDesktopObserver returns once no other

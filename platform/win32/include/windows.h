@@ -10,4 +10,5 @@
 #include "ioapiset.h"
 #include "wingdi.h"
 #include "winuser.h"
+#include "shellapi.h"
 #include "crtext.h"
