@@ -1041,8 +1041,11 @@ LONG WINAPI RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformatio
         return ERROR_PRIVILEGE_NOT_HELD;
     if ((opened.access & READ_CONTROL) == 0)
         return ERROR_ACCESS_DENIED;
+    // The kernel writes into the caller's buffer: a missing one of a non-zero size faults.
+    if (pSecurityDescriptor == nullptr && *lpcbSecurityDescriptor != 0)
+        return ERROR_NOACCESS;
     Bytes relative = SelfRelative(opened.key->security, SecurityInformation);
-    if (*lpcbSecurityDescriptor < relative.size() || pSecurityDescriptor == nullptr) {
+    if (*lpcbSecurityDescriptor < relative.size()) {
         *lpcbSecurityDescriptor = static_cast<DWORD>(relative.size());
         return ERROR_INSUFFICIENT_BUFFER;
     }

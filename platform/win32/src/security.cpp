@@ -911,9 +911,11 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
     default:
         return Fail(ERROR_INVALID_PARAMETER);
     }
+    if (TokenInformation == nullptr && TokenInformationLength != 0)
+        return Fail(ERROR_NOACCESS); // the kernel writes into the caller's buffer
     DWORD needed = TokenInformationSize(sids, counted, attributes);
     *ReturnLength = needed;
-    if (TokenInformationLength < needed || TokenInformation == nullptr)
+    if (TokenInformationLength < needed)
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     LayOutTokenInformation(sids, counted, attributes, static_cast<BYTE*>(TokenInformation));
     return TRUE;

@@ -257,6 +257,8 @@ std::vector<BYTE> KeySecurity(HKEY key) {
     BYTE probe[1];
     EXPECT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, probe, &size),
               ERROR_INSUFFICIENT_BUFFER);
+    DWORD missing = size;
+    EXPECT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &missing), ERROR_NOACCESS);
     std::vector<BYTE> descriptor(size);
     EXPECT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size),
               ERROR_SUCCESS);
