@@ -3,6 +3,8 @@
 #include "usb/UsbTestKit.h"
 
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <iterator>
 
 using namespace usbtest;
@@ -78,6 +80,17 @@ TEST_P(CommandTest, ReceiveDesignFileReplacesTheFileAndReportsDetail96) {
     EXPECT_EQ(m_comm.ReceiveDesignFile(1, "A.KST", pc.File("no/such/dir.kst").c_str(), &m_nDetail),
               -8);
     EXPECT_EQ(m_comm.DetachReceived(), nullptr);
+
+    // A file that cannot take the whole design (the process may write only 100 bytes).
+    struct rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    struct rlimit small = limit;
+    small.rlim_cur = 100;
+    signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int result = m_comm.ReceiveDesignFile(1, "A.KST", path.c_str(), &m_nDetail);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(result, -10);
 }
 
 TEST_P(CommandTest, DeleteDesignWaitsForTheMachineAndStopsOnlyWhereItMay) {
@@ -156,4 +169,102 @@ TEST_P(CommandTest, FolderCommandsCreateRenameAndDelete) {
     m_machine->ClearFaults();
     EXPECT_EQ(m_comm.FolderCommand(1, "\\EMB", "FULL", CUsbComm::folderCreate, &m_nDetail), -5);
     EXPECT_EQ(m_comm.FolderCommand(1, "\\EMB", nullptr, CUsbComm::folderCreate, &m_nDetail), -7);
+}
+
+// Every command that names something fails in its name command alike: before any request
+// when the name does not fit, and with the name command's own codes and the machine's detail.
+TEST_P(CommandTest, NameCommandFailuresOfEveryCommand) {
+    testsupport::TempDir pc;
+    const std::string file = pc.File("r.kst");
+    const std::string path = pc.File("s.kst");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(m_design.data()), (std::streamsize)m_design.size());
+    struct Command {
+        uint32_t code;
+        std::function<int(const char*, int*)> run;
+    } commands[] = {
+        {machine::kChangeFolder,
+         [&](const char* n, int* d) { return m_comm.ChangeDirectory(1, n, d); }},
+        {machine::kSendDesignName,
+         [&](const char* n, int* d) {
+             return m_comm.SendDesign(1, n, m_design.data(), (DWORD)m_design.size(), d);
+         }},
+        {machine::kSendDesignName,
+         [&](const char* n, int* d) { return m_comm.SendDesignFile(1, n, path.c_str(), d); }},
+        {machine::kReceiveDesignName,
+         [&](const char* n, int* d) { return m_comm.ReceiveDesign(1, n, d); }},
+        {machine::kReceiveDesignName,
+         [&](const char* n, int* d) { return m_comm.ReceiveDesignFile(1, n, file.c_str(), d); }},
+        {machine::kDeleteName, [&](const char* n, int* d) { return m_comm.DeleteDesign(1, n, d); }},
+        {machine::kRenameName,
+         [&](const char* n, int* d) { return m_comm.RenameDesign(1, n, "Z.KST", d); }},
+        {machine::kFolderCommandName,
+         [&](const char* n, int* d) {
+             return m_comm.FolderCommand(1, n, "Z", CUsbComm::folderCreate, d);
+         }},
+    };
+    const std::string tooLong(512, 'n');
+    for (const Command& command : commands) {
+        SCOPED_TRACE(::testing::Message() << std::hex << command.code);
+        const int ownDetail = command.code == machine::kChangeFolder ? 97 : 0;
+        m_machine->ClearTrace();
+        m_nDetail = 0;
+        EXPECT_EQ(command.run(tooLong.c_str(), &m_nDetail), -7);
+        EXPECT_EQ(command.run(nullptr, &m_nDetail), -7);
+        EXPECT_TRUE(Trace().empty());
+        m_machine->FailNth(IoKind::Control, 1);
+        m_nDetail = 0;
+        EXPECT_EQ(command.run("\\EMB", &m_nDetail), -14);
+        EXPECT_EQ(m_nDetail, ownDetail);
+        m_machine->FailNth(IoKind::Write, 1);
+        EXPECT_EQ(command.run("\\EMB", &m_nDetail), -4);
+        m_machine->RefuseCode(command.code, 77);
+        EXPECT_EQ(command.run("\\EMB", &m_nDetail), -12);
+        EXPECT_EQ(m_nDetail, ownDetail != 0 ? ownDetail : 77);
+        m_machine->ClearFaults();
+    }
+}
+
+// The three receptions share the ready wait and the data phase, and their failures.
+TEST_P(CommandTest, ReceptionFailuresOfEveryReception) {
+    m_machine->SetTracing(false);
+    struct Reception {
+        uint32_t code;
+        std::function<void()> prepare;
+        std::function<int()> run;
+    } receptions[] = {
+        {machine::kReadFolderList, [] {}, [&] { return m_comm.ReadDirectory(1); }},
+        {machine::kReceiveDesignData, [] {},
+         [&] { return m_comm.ReceiveDesign(1, "A.KST", &m_nDetail); }},
+        {machine::kServiceRequest,
+         [&] {
+             m_machine->RaiseRequest(4, "NAME.KST");
+             m_comm.QueryStatus(0);
+         },
+         [&] { return m_comm.ReadServiceRequest(); }},
+    };
+    for (const Reception& reception : receptions) {
+        SCOPED_TRACE(::testing::Message() << std::hex << reception.code);
+        reception.prepare();
+        EXPECT_EQ(reception.run(), 0);
+        EXPECT_NE(m_comm.DetachReceived(), nullptr);
+        reception.prepare();
+        m_machine->StayNotReady(true);
+        EXPECT_EQ(reception.run(), -1);
+        m_machine->StayNotReady(false);
+        m_cancel.SetEvent();
+        EXPECT_EQ(reception.run(), -11);
+        m_cancel.ResetEvent();
+        m_machine->RefuseCode(reception.code, 5);
+        EXPECT_EQ(reception.run(), -12);
+        m_machine->ClearFaults();
+        m_machine->FailNth(IoKind::Read, 1);
+        EXPECT_EQ(reception.run(), -4);
+        EXPECT_EQ(m_comm.DetachReceived(), nullptr);
+        reception.prepare();
+        m_machine->FailNth(IoKind::Control, 1);
+        m_machine->ClearTrace();
+        EXPECT_EQ(reception.run(), -14);
+        m_machine->ClearFaults();
+    }
 }
