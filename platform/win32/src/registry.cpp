@@ -639,6 +639,28 @@ LONG Resolve(HKEY handle, Opened* opened) {
     return ERROR_SUCCESS;
 }
 
+// Resolves `handle` and splits `path` into its components.
+LONG ResolvePath(HKEY handle, const char* path, Opened* parent, std::vector<std::string>* parts) {
+    LONG status = Resolve(handle, parent);
+    return status == ERROR_SUCCESS ? SplitPath(path, parts) : status;
+}
+
+// The key at `path` below `handle` (the key itself for an empty path).
+LONG FindKey(HKEY handle, const char* path, std::shared_ptr<Key>* key) {
+    Opened parent;
+    std::vector<std::string> parts;
+    LONG status = ResolvePath(handle, path, &parent, &parts);
+    if (status != ERROR_SUCCESS)
+        return status;
+    *key = parent.key;
+    for (const std::string& part : parts) {
+        *key = FindChild(**key, part);
+        if (!*key)
+            return ERROR_FILE_NOT_FOUND;
+    }
+    return ERROR_SUCCESS;
+}
+
 // Resolves `handle` and checks that it holds `needed`.
 LONG ResolveFor(HKEY handle, ACCESS_MASK needed, Opened* opened) {
     LONG status = Resolve(handle, opened);
@@ -719,19 +741,10 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, 
         return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     std::lock_guard<std::mutex> lock(Registry::Instance().Lock());
-    Opened parent;
-    LONG status = Resolve(hKey, &parent);
-    std::vector<std::string> parts;
-    if (status == ERROR_SUCCESS)
-        status = SplitPath(lpSubKey, &parts);
+    std::shared_ptr<Key> key;
+    LONG status = FindKey(hKey, lpSubKey, &key);
     if (status != ERROR_SUCCESS)
         return status;
-    std::shared_ptr<Key> key = parent.key;
-    for (const std::string& part : parts) {
-        key = FindChild(*key, part);
-        if (!key)
-            return ERROR_FILE_NOT_FOUND;
-    }
     ACCESS_MASK granted = 0;
     status = Admit(*key, samDesired, &granted);
     if (status == ERROR_SUCCESS)
@@ -762,10 +775,8 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOp
     }
     std::lock_guard<std::mutex> lock(Registry::Instance().Lock());
     Opened parent;
-    LONG status = Resolve(hKey, &parent);
     std::vector<std::string> parts;
-    if (status == ERROR_SUCCESS)
-        status = SplitPath(lpSubKey, &parts);
+    LONG status = ResolvePath(hKey, lpSubKey, &parent, &parts);
     if (status != ERROR_SUCCESS)
         return status;
     for (const std::string& part : parts) {
@@ -854,19 +865,10 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (lpSubKey == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::mutex> lock(Registry::Instance().Lock());
-    Opened parent;
-    LONG status = Resolve(hKey, &parent);
-    std::vector<std::string> parts;
-    if (status == ERROR_SUCCESS)
-        status = SplitPath(lpSubKey, &parts);
+    std::shared_ptr<Key> key;
+    LONG status = FindKey(hKey, lpSubKey, &key);
     if (status != ERROR_SUCCESS)
         return status;
-    std::shared_ptr<Key> key = parent.key;
-    for (const std::string& part : parts) {
-        key = FindChild(*key, part);
-        if (!key)
-            return ERROR_FILE_NOT_FOUND;
-    }
     if (key->parent == nullptr)
         return ERROR_ACCESS_DENIED; // a root key
     if (IsNtFamily()) {

@@ -124,6 +124,28 @@ void* GroupOf(PSECURITY_DESCRIPTOR d) {
                   offsetof(SECURITY_DESCRIPTOR_RELATIVE, Group));
 }
 
+// The owner (or the group) of a descriptor, and whether it was defaulted.
+BOOL GetDescriptorSid(PSECURITY_DESCRIPTOR descriptor, bool owner, PSID* sid, LPBOOL defaulted) {
+    if (descriptor == nullptr || sid == nullptr || defaulted == nullptr)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (static_cast<BYTE*>(descriptor)[0] != SECURITY_DESCRIPTOR_REVISION)
+        return Fail(ERROR_UNKNOWN_REVISION);
+    *sid = owner ? OwnerOf(descriptor) : GroupOf(descriptor);
+    WORD flag = owner ? SE_OWNER_DEFAULTED : SE_GROUP_DEFAULTED;
+    *defaulted = (Load<WORD>(static_cast<BYTE*>(descriptor) + 2) & flag) != 0;
+    return TRUE;
+}
+
+BOOL SetDescriptorSid(PSECURITY_DESCRIPTOR descriptor, bool owner, PSID sid, BOOL defaulted) {
+    if (!WritableDescriptor(descriptor))
+        return FALSE;
+    auto* absolute = static_cast<SECURITY_DESCRIPTOR*>(descriptor);
+    (owner ? absolute->Owner : absolute->Group) = sid;
+    WORD flag = owner ? SE_OWNER_DEFAULTED : SE_GROUP_DEFAULTED;
+    absolute->Control = static_cast<WORD>((absolute->Control & ~flag) | (defaulted ? flag : 0));
+    return TRUE;
+}
+
 // Reads one part of a self-relative descriptor: the offset at `field`, bounded by `size`.
 bool RelativePart(const BYTE* bytes, size_t size, size_t field, bool acl, Bytes* out) {
     DWORD offset = Load<DWORD>(bytes + field);
@@ -741,48 +763,22 @@ BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, 
 
 BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID* pOwner,
                                        LPBOOL lpbOwnerDefaulted) {
-    if (pSecurityDescriptor == nullptr || pOwner == nullptr || lpbOwnerDefaulted == nullptr)
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (static_cast<BYTE*>(pSecurityDescriptor)[0] != SECURITY_DESCRIPTOR_REVISION)
-        return Fail(ERROR_UNKNOWN_REVISION);
-    *pOwner = OwnerOf(pSecurityDescriptor);
-    *lpbOwnerDefaulted =
-        (Load<WORD>(static_cast<BYTE*>(pSecurityDescriptor) + 2) & SE_OWNER_DEFAULTED) != 0;
-    return TRUE;
+    return GetDescriptorSid(pSecurityDescriptor, true, pOwner, lpbOwnerDefaulted);
 }
 
 BOOL WINAPI SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID pOwner,
                                        BOOL bOwnerDefaulted) {
-    if (!WritableDescriptor(pSecurityDescriptor))
-        return FALSE;
-    auto* descriptor = static_cast<SECURITY_DESCRIPTOR*>(pSecurityDescriptor);
-    descriptor->Owner = pOwner;
-    descriptor->Control = static_cast<WORD>((descriptor->Control & ~SE_OWNER_DEFAULTED) |
-                                            (bOwnerDefaulted ? SE_OWNER_DEFAULTED : 0));
-    return TRUE;
+    return SetDescriptorSid(pSecurityDescriptor, true, pOwner, bOwnerDefaulted);
 }
 
 BOOL WINAPI GetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID* pGroup,
                                        LPBOOL lpbGroupDefaulted) {
-    if (pSecurityDescriptor == nullptr || pGroup == nullptr || lpbGroupDefaulted == nullptr)
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (static_cast<BYTE*>(pSecurityDescriptor)[0] != SECURITY_DESCRIPTOR_REVISION)
-        return Fail(ERROR_UNKNOWN_REVISION);
-    *pGroup = GroupOf(pSecurityDescriptor);
-    *lpbGroupDefaulted =
-        (Load<WORD>(static_cast<BYTE*>(pSecurityDescriptor) + 2) & SE_GROUP_DEFAULTED) != 0;
-    return TRUE;
+    return GetDescriptorSid(pSecurityDescriptor, false, pGroup, lpbGroupDefaulted);
 }
 
 BOOL WINAPI SetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID pGroup,
                                        BOOL bGroupDefaulted) {
-    if (!WritableDescriptor(pSecurityDescriptor))
-        return FALSE;
-    auto* descriptor = static_cast<SECURITY_DESCRIPTOR*>(pSecurityDescriptor);
-    descriptor->Group = pGroup;
-    descriptor->Control = static_cast<WORD>((descriptor->Control & ~SE_GROUP_DEFAULTED) |
-                                            (bGroupDefaulted ? SE_GROUP_DEFAULTED : 0));
-    return TRUE;
+    return SetDescriptorSid(pSecurityDescriptor, false, pGroup, bGroupDefaulted);
 }
 
 BOOL WINAPI MakeSelfRelativeSD(PSECURITY_DESCRIPTOR pAbsoluteSecurityDescriptor,
