@@ -172,6 +172,10 @@ int CUsbComm::OpenPort(HWND hWnd, CEvent* pCancel) {
     m_pPort = pPort;
     memset(&m_overlapped, 0, sizeof(m_overlapped));
     m_overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (m_overlapped.hEvent == NULL) {
+        ClosePort(); // no request could be waited for
+        return -3;
+    }
     return 0;
 }
 
