@@ -1,5 +1,5 @@
-// The folder-information blob of a PC folder: which entries are listed, the layout of their
-// records, the header tests a design passes, and the cut of a blob to a size limit.
+// The folder-information blob of a PC folder (which entries are listed, the layout of their
+// records, the header tests a design passes) and the FILEINFO slot.
 #include "command/FileInfo.h"
 #include "command/FolderInfo.h"
 #include "command/ComTestKit.h"
@@ -176,40 +176,14 @@ TEST(FolderInfo, EmptyOrMissingFolderGivesCountZero) {
     }
 }
 
-TEST(FolderInfo, FitKeepsWholeRecordsWithinTheLimit) {
-    TempDir dir;
-    for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(0, mkdir(dir.File("fold" + std::to_string(i)).c_str(), 0755)); // 24 each
-    UINT size = 0;
-    BYTE* blob = FolderInfoBuild(dir.Path().c_str(), &size);
-    ASSERT_EQ(124u, size);
-    DWORD count = 99;
-    EXPECT_EQ(124u, FolderInfoFit(blob, size, 0xFFFF, &count));
-    EXPECT_EQ(5u, count);
-    EXPECT_EQ(100u, FolderInfoFit(blob, size, 123, &count));
-    EXPECT_EQ(4u, count);
-    EXPECT_EQ(4u, FolderInfoFit(blob, size, 27, &count));
-    EXPECT_EQ(0u, count);
-    // A record length that is too small or runs past the blob ends the walk.
-    blob[4 + 24] = 8;
-    EXPECT_EQ(28u, FolderInfoFit(blob, size, 0xFFFF, &count));
-    EXPECT_EQ(1u, count);
-    blob[4 + 24] = 200;
-    EXPECT_EQ(28u, FolderInfoFit(blob, size, 0xFFFF, &count));
-    EXPECT_EQ(0u, FolderInfoFit(blob, 3, 0xFFFF, &count));
-    free(blob);
-}
-
 TEST(FileInfo, SlotHoldsAtMost262CharactersAndZerosAfter) {
     FILEINFO slots[2];
     std::memset(slots, 'x', sizeof slots);
-    EXPECT_TRUE(FileInfoSet(&slots[0], "\\EMB\\Flowers\\ROSE.KST"));
-    EXPECT_STREQ("\\EMB\\Flowers\\ROSE.KST", slots[0].szPath);
-    for (size_t i = 21; i < FILEINFO_SIZE; ++i)
-        ASSERT_EQ(0, slots[0].szPath[i]);
-    EXPECT_EQ('x', slots[1].szPath[0]); // the next slot starts 263 bytes on, untouched
     EXPECT_TRUE(FileInfoSet(&slots[0], std::string(262, 'a').c_str()));
+    EXPECT_TRUE(FileInfoSet(&slots[0], "\\EMB\\ROSE.KST"));
+    EXPECT_EQ(std::string(FILEINFO_SIZE - 13, '\0'),
+              std::string(slots[0].szPath + 13, FILEINFO_SIZE - 13));
     EXPECT_FALSE(FileInfoSet(&slots[0], std::string(263, 'a').c_str()));
     EXPECT_EQ(0, slots[0].szPath[0]);
-    EXPECT_EQ('x', slots[1].szPath[0]);
+    EXPECT_EQ('x', slots[1].szPath[0]); // the next slot, 263 bytes on, untouched
 }
