@@ -242,7 +242,7 @@ bool CUsbdriverDlg::SetKeySecurityTree(HKEY hRoot, LPCSTR lpszPath, PSECURITY_DE
         if (!SetKeySecurityTree(hRoot, strSubkey, pSD))
             bResult = false;
     }
-    // Subkeys first: once the parent is open to everyone, its own list is set last.
+    // The key's own list is set after those of every key below it.
     if (::RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pSD) != ERROR_SUCCESS)
         bResult = false;
     ::RegCloseKey(hKey);
