@@ -64,43 +64,38 @@ int CCom::GetStatus(BYTE bySelector) {
     return nCode;
 }
 
-int CCom::DirectDownload(unsigned char* pData, unsigned long nLength, char* pszName,
-                         unsigned short wMedium) {
+template <class Transfer> int CCom::OpenAndTransfer(LPCSTR pszTitle, Transfer transfer) {
     for (;;) {
         int nDetail = 0;
         int nCode = m_comm.OpenPort(m_hOwner, m_pCancelEvent);
         if (nCode == 0)
-            nCode =
-                m_comm.SendDesign(wMedium, pszName, pData, static_cast<DWORD>(nLength), &nDetail);
+            nCode = transfer(&nDetail);
         if (nCode == 0)
-            break;
-        // A Retry answer repeats the failed step with the cancel request forgotten.
-        if (ShowCommError(m_hOwner, nCode, "Sending", nDetail) != IDRETRY) {
+            return 0;
+        if (ShowCommError(m_hOwner, nCode, pszTitle, nDetail) != IDRETRY) {
             m_comm.ClosePort();
             return nCode;
         }
         if (m_pCancelEvent != NULL)
             m_pCancelEvent->ResetEvent();
     }
+}
+
+int CCom::DirectDownload(unsigned char* pData, unsigned long nLength, char* pszName,
+                         unsigned short wMedium) {
+    const int nCode = OpenAndTransfer("Sending", [&](int* pnDetail) {
+        return m_comm.SendDesign(wMedium, pszName, pData, static_cast<DWORD>(nLength), pnDetail);
+    });
     m_comm.ClosePort();
-    return 0;
+    return nCode;
 }
 
 unsigned char* CCom::DirectUpload(unsigned short wMedium, char* pszName, unsigned int* pnLength) {
-    for (;;) {
-        int nDetail = 0;
-        int nCode = m_comm.OpenPort(m_hOwner, m_pCancelEvent);
-        if (nCode == 0)
-            nCode = m_comm.ReceiveDesign(wMedium, pszName, &nDetail);
-        if (nCode == 0)
-            break;
-        if (ShowCommError(m_hOwner, nCode, "Receiving", nDetail) != IDRETRY) {
-            m_comm.ClosePort();
-            return NULL;
-        }
-        if (m_pCancelEvent != NULL)
-            m_pCancelEvent->ResetEvent();
-    }
+    const int nCode = OpenAndTransfer("Receiving", [&](int* pnDetail) {
+        return m_comm.ReceiveDesign(wMedium, pszName, pnDetail);
+    });
+    if (nCode != 0)
+        return NULL;
     ReleaseBuffer();
     DWORD dwLength = 0;
     m_pBuffer = m_comm.DetachReceived(&dwLength);

@@ -83,9 +83,14 @@ private:
     int SendFolderInfo();
     int OpenEntry();
     int StoreDesign();
-    // The bytes of a service request taken as a single entry name (bParentAllowed: ".." may
-    // be given); FALSE when they do not make one.
-    BOOL TakeServiceName(CString& strName, BOOL bParentAllowed);
+    // Reads the argument of a service request: 0 or the reception's code. *pbName tells
+    // whether its bytes make a single entry name (bParentAllowed: ".." may be given).
+    int ReadServiceName(CString& strName, BOOL bParentAllowed, BOOL* pbName);
+    // Opens the port and runs one transfer; a failure is shown with the title (and its
+    // refusal detail), and a Retry answer runs both again with the cancel request forgotten.
+    // On failure the port is closed and the code returned; on success it stays open.
+    // The transfer is called with a pointer to the detail and returns a result code.
+    template <class Transfer> int OpenAndTransfer(LPCSTR pszTitle, Transfer transfer);
     // SetFolderInfo for a folder given as constant text (which may be one of the folder
     // strings of this object).
     BYTE* ListFolder(LPCSTR pszFolder);

@@ -98,12 +98,16 @@ int CCom::SendFolderInfo() {
     return nCode;
 }
 
-BOOL CCom::TakeServiceName(CString& strName, BOOL bParentAllowed) {
+int CCom::ReadServiceName(CString& strName, BOOL bParentAllowed, BOOL* pbName) {
+    *pbName = FALSE;
+    const int nCode = m_comm.ReadServiceRequest();
+    if (nCode != 0)
+        return nCode;
     DWORD dwLength = 0;
     BYTE* pBytes = m_comm.DetachReceived(&dwLength);
-    const BOOL bName = ComServiceEntryName(pBytes, dwLength, bParentAllowed, strName);
+    *pbName = ComServiceEntryName(pBytes, dwLength, bParentAllowed, strName);
     free(pBytes);
-    return bName;
+    return 0;
 }
 
 // Request 4: the machine opens an entry of the current folder. A folder (or "..") becomes the
@@ -111,11 +115,11 @@ BOOL CCom::TakeServiceName(CString& strName, BOOL bParentAllowed) {
 // that cannot be opened or read sends nothing: the current folder goes back to the remembered
 // one and "Read error" is shown.
 int CCom::OpenEntry() {
-    const int nCode = m_comm.ReadServiceRequest();
+    CString strName;
+    BOOL bName = FALSE;
+    const int nCode = ReadServiceName(strName, TRUE, &bName);
     if (nCode != 0)
         return nCode;
-    CString strName;
-    const BOOL bName = TakeServiceName(strName, TRUE);
 
     CString strFolder;
     BOOL bFolder = FALSE;
@@ -183,12 +187,11 @@ int CCom::OpenEntry() {
 // sends. A file that cannot be created receives nothing and ends the request without a
 // message; a failed reception leaves the file empty; a failed write gives -10.
 int CCom::StoreDesign() {
-    const int nCode = m_comm.ReadServiceRequest();
-    if (nCode != 0)
-        return nCode;
     CString strName;
-    if (!TakeServiceName(strName, FALSE))
-        return 0;
+    BOOL bName = FALSE;
+    const int nCode = ReadServiceName(strName, FALSE, &bName);
+    if (nCode != 0 || !bName)
+        return nCode;
     CString strPath;
     strPath.Format("%s\\%s", m_strCurrentFolder.GetString(), strName.GetString());
     CFile file;
