@@ -55,7 +55,17 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{"8", 6, 2, 9200, 2}, VersionCase{"10", 10, 0, 19045, 2},
                       VersionCase{"5.1:2", 5, 1, 0, 2}, VersionCase{"6.1:3", 6, 1, 0, 3},
                       VersionCase{"nonsense", 6, 1, 7601, 2}, VersionCase{"", 6, 1, 7601, 2},
-                      VersionCase{nullptr, 6, 1, 7601, 2}));
+                      VersionCase{nullptr, 6, 1, 7601, 2}),
+    [](const ::testing::TestParamInfo<VersionCase>& info) {
+        std::string name = info.param.name == nullptr ? "Unset"
+                           : *info.param.name == '\0' ? "Empty"
+                                                      : std::string("V") + info.param.name;
+        for (char& c : name) {
+            if (!isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        }
+        return name;
+    });
 
 TEST(Version, RecordSizeMustBeOneOfTheTwoRecords) {
     OSVERSIONINFOEXA info;
