@@ -24,6 +24,10 @@ struct VersionCase {
     DWORD major, minor, build, platform;
 };
 
+void PrintTo(const VersionCase& version, std::ostream* out) {
+    *out << '"' << (version.name != nullptr ? version.name : "(unset)") << '"';
+}
+
 class VersionTable : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(VersionTable, ReportsTheNamedSystemsNumbers) {
