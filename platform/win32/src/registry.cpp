@@ -822,22 +822,18 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOp
         key = child;
     }
     // The creator of a key holds the rights it asked for, whatever the new key's list says.
-    granted =
-        samDesired & ~static_cast<REGSAM>(KEY_WOW64_64KEY | KEY_WOW64_32KEY | MAXIMUM_ALLOWED);
+    granted = MapGenericRights(
+        samDesired & ~static_cast<REGSAM>(KEY_WOW64_64KEY | KEY_WOW64_32KEY | MAXIMUM_ALLOWED),
+        kKeyMapping);
     if (samDesired & MAXIMUM_ALLOWED)
         granted |= KEY_ALL_ACCESS;
-    if (granted & GENERIC_ALL)
-        granted |= KEY_ALL_ACCESS;
-    if (granted & (GENERIC_READ | GENERIC_EXECUTE))
-        granted |= KEY_READ;
-    if (granted & GENERIC_WRITE)
-        granted |= KEY_WRITE;
-    granted &= ~static_cast<REGSAM>(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
     status = makeVolatile ? ERROR_SUCCESS : Persist(attachedTo);
+    if (status != ERROR_SUCCESS)
+        return status;
     *phkResult = NewHandle(key, granted);
     if (lpdwDisposition != nullptr)
         *lpdwDisposition = REG_CREATED_NEW_KEY;
-    return status;
+    return ERROR_SUCCESS;
 }
 
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {

@@ -70,19 +70,6 @@ BYTE* AceAt(PACL acl, DWORD index) {
     return at;
 }
 
-ACCESS_MASK MapGeneric(ACCESS_MASK mask, const GENERIC_MAPPING& mapping) {
-    if (mask & GENERIC_READ)
-        mask |= mapping.GenericRead;
-    if (mask & GENERIC_WRITE)
-        mask |= mapping.GenericWrite;
-    if (mask & GENERIC_EXECUTE)
-        mask |= mapping.GenericExecute;
-    if (mask & GENERIC_ALL)
-        mask |= mapping.GenericAll;
-    return mask &
-           ~static_cast<ACCESS_MASK>(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
-}
-
 bool IsAbsolute(const void* descriptor) {
     return (Load<WORD>(static_cast<const BYTE*>(descriptor) + 2) & SE_SELF_RELATIVE) == 0;
 }
@@ -273,6 +260,19 @@ BOOL AddAccessAce(PACL acl, DWORD revision, BYTE type, DWORD flags, DWORD mask, 
 
 } // namespace
 
+ACCESS_MASK MapGenericRights(ACCESS_MASK mask, const GENERIC_MAPPING& mapping) {
+    if (mask & GENERIC_READ)
+        mask |= mapping.GenericRead;
+    if (mask & GENERIC_WRITE)
+        mask |= mapping.GenericWrite;
+    if (mask & GENERIC_EXECUTE)
+        mask |= mapping.GenericExecute;
+    if (mask & GENERIC_ALL)
+        mask |= mapping.GenericAll;
+    return mask &
+           ~static_cast<ACCESS_MASK>(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
+}
+
 size_t SidLength(const void* sid, size_t available) {
     if (sid == nullptr || available < 8)
         return 0;
@@ -402,7 +402,7 @@ Token CurrentToken() {
 
 DWORD CheckAccess(const Descriptor& descriptor, const Token& token, ACCESS_MASK desired,
                   const GENERIC_MAPPING& mapping, ACCESS_MASK* granted) {
-    desired = MapGeneric(desired, mapping);
+    desired = MapGenericRights(desired, mapping);
     bool maximum = (desired & MAXIMUM_ALLOWED) != 0;
     desired &= ~static_cast<ACCESS_MASK>(MAXIMUM_ALLOWED);
     if (desired & ACCESS_SYSTEM_SECURITY)
@@ -417,7 +417,7 @@ DWORD CheckAccess(const Descriptor& descriptor, const Token& token, ACCESS_MASK 
             BYTE type = acl[at], flags = acl[at + 1];
             size_t size = Load<WORD>(acl + at + 2);
             if ((flags & INHERIT_ONLY_ACE) == 0 && type <= ACCESS_DENIED_ACE_TYPE) {
-                ACCESS_MASK mask = MapGeneric(Load<ACCESS_MASK>(acl + at + 4), mapping);
+                ACCESS_MASK mask = MapGenericRights(Load<ACCESS_MASK>(acl + at + 4), mapping);
                 const BYTE* sid = acl + at + offsetof(ACCESS_ALLOWED_ACE, SidStart);
                 Bytes sidBytes(sid, sid + SidLength(sid));
                 if (type == ACCESS_ALLOWED_ACE_TYPE && token.Holds(sidBytes, false))

@@ -48,6 +48,9 @@ struct Token {
 };
 Token CurrentToken();
 
+// `mask` with its generic rights replaced by the specific rights `mapping` gives them.
+ACCESS_MASK MapGenericRights(ACCESS_MASK mask, const GENERIC_MAPPING& mapping);
+
 // The access check of an object with `descriptor` for `desired` (generic rights mapped by
 // `mapping`, MAXIMUM_ALLOWED granting all that the list allows): ERROR_SUCCESS with
 // *granted set, ERROR_ACCESS_DENIED or ERROR_PRIVILEGE_NOT_HELD (ACCESS_SYSTEM_SECURITY).

@@ -192,7 +192,6 @@ TEST(Registry, OnTheNtFamilyAKeyWithSubkeysStaysAndOn9xItsTreeGoes) {
               ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Tree\\Device"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Tree\\Device\\0000\\deeper"), ERROR_SUCCESS);
-    EXPECT_EQ(RegEnumKeyA(held, 0, nullptr, 0), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegQueryValueExA(held, "x", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
     EXPECT_EQ(RegCloseKey(held), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Tree\\Device\\0000\\Deeper"),
