@@ -33,6 +33,8 @@ std::string RegistryFile();
 //    vista, 7, 8, 8.1, 10, win32s or major.minor:platform; default 7);
 //  - VANTEL_WINDOWS_DIR: the Windows directory (default: a folder "Windows" in the process's
 //    own temporary folder, empty, removed when the process exits);
-//  - VANTEL_USER_IS_ADMIN: 1 puts the Administrators group in the process's access token.
+//  - VANTEL_USER_IS_ADMIN: 1 puts the Administrators group in the process's access token;
+//  - VANTEL_SHELL_OPEN: a program ShellExecuteA runs with the file it opens (xdg-open, say);
+//    unset, opening only tells the desktop observers.
 
 } // namespace emu
