@@ -6,6 +6,7 @@
 #include "command/FolderInfo.h"
 #include "usb/DriverInterface.h"
 
+#include <emu.h>
 #include <emu_device.h>
 
 #include <sys/resource.h>
@@ -13,6 +14,7 @@
 
 #include <csignal>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -233,6 +235,14 @@ TEST_F(StatusLoopTest, OperatorBrowsesLoadsAndStoresDesigns) {
 }
 
 TEST_F(StatusLoopTest, PollsEvery400msAfterRequestOneAndPausesWhenTheStatusLeaves) {
+    // The gaps are read from the scaled tick count; at 1/20 of real time a 400 ms interval is
+    // 20 ms, long enough that a busy test machine does not stretch it past 2000 ms.
+    const double scale = emu::TimeScale();
+    emu::SetTimeScale(std::max(scale, 0.05));
+    struct RestoreScale {
+        double scale;
+        ~RestoreScale() { emu::SetTimeScale(scale); }
+    } restore{scale};
     Start(designs);
     ASSERT_TRUE(WaitFor([&] { return recorder->Count() >= 3; }));
     auto polls = recorder->Polls();
