@@ -5,6 +5,8 @@
 
 #include <afxwin.h>
 
+#include "command/Com.h"
+#include "command/FileInfo.h"
 #include "design/Convert.h"
 #include "design/FileData.h"
 
