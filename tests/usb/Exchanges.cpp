@@ -16,53 +16,36 @@ TEST_P(ExchangeTest, StatusReportsStatusSubStatusRunningAndFailure) {
     EXPECT_EQ(m_comm.QueryStatus(7, &sub), 1);
     EXPECT_EQ(sub, 3);
     EXPECT_EQ(Trace(), (Steps{"status 07000000 =1"}));
-    EXPECT_EQ(m_comm.ReadStatus(7, &sub), 1);
-    EXPECT_EQ(sub, 0);
-
-    m_machine->SetRunning(true);
-    EXPECT_EQ(m_comm.QueryStatus(1), -16);
-    m_machine->SetRunning(false);
     for (int status : {0, 1, 3}) { // state 2 wins whatever byte 0 says
         ForgeStatus(status, 2);
-        sub = 0xEE;
         EXPECT_EQ(m_comm.QueryStatus(1, &sub), -16);
-        EXPECT_EQ(sub, 0xEE);
     }
     ForgeStatus(200);
     EXPECT_EQ(m_comm.QueryStatus(1), 200);
-    m_hooked->after = nullptr;
     m_machine->FailNth(IoKind::Control, 1);
     EXPECT_EQ(m_comm.ReadStatus(1), -14);
 }
 
 TEST_P(ExchangeTest, WaitStatusPollsWhileIdleAndHonoursTheRequestPendingFlag) {
-    At(
-        IoKind::Control, 3, [this] { m_machine->RaiseRequest(2); }, machine::kStatus);
+    At(machine::kStatus, 3, [this] { m_machine->RaiseRequest(2); });
     BYTE sub = 0;
     EXPECT_EQ(m_comm.WaitStatus(0, &sub, 50), 1);
     EXPECT_EQ(sub, 2);
     EXPECT_EQ(Trace(), (Repeat("status 00000000 =1", 3)));
-
-    m_hooked->before = nullptr;
-    ForgeStatus(5); // leaving status 1 ends the wait after its pause
-    m_machine->ClearTrace();
+    ForgeStatus(5); // leaving status 1 ends the wait
     EXPECT_EQ(m_comm.WaitStatus(0, &sub, 50), 5);
-    EXPECT_EQ(sub, 0);
     EXPECT_EQ(Trace().size(), 1u);
     m_hooked->after = nullptr;
-
     m_cancel.SetEvent();
-    m_machine->ClearTrace();
     EXPECT_EQ(m_comm.WaitStatus(0, &sub, 50), -11);
     EXPECT_TRUE(Trace().empty());
     m_cancel.ResetEvent();
 
     // A design stored on medium 4 leaves the machine's request 2 pending: the next wait
     // reports it after one query, and only once.
-    ASSERT_EQ(m_comm.SendDesign(4, "LOADED.KST", testsupport::MakeDesign(1, 3).data(),
-                                testsupport::MakeDesign(1, 3).size(), &m_nDetail),
-              0);
-    m_machine->ClearTrace();
+    const std::vector<uint8_t> design = testsupport::MakeDesign(1, 3);
+    ASSERT_EQ(m_comm.SendDesign(4, "LOADED.KST", design.data(), design.size(), &m_nDetail), 0);
+    Trace();
     EXPECT_EQ(m_comm.WaitStatus(0, &sub, 50), 1);
     EXPECT_EQ(sub, 2);
     EXPECT_EQ(Trace().size(), 1u);
@@ -74,13 +57,10 @@ TEST_P(ExchangeTest, WaitStatusPollsWhileIdleAndHonoursTheRequestPendingFlag) {
 TEST_P(ExchangeTest, NameFillsOneBlockAndALongerNameIsRefusedBeforeAnyRequest) {
     std::string name = "\\EMB\\" + std::string(506, 'N'); // 511 characters
     ASSERT_EQ(m_comm.ChangeDirectory(1, name.c_str(), &m_nDetail), 0);
-    EXPECT_EQ(Trace(), (Steps{"cd 01000002 =1", "write"})); // length 512
     std::vector<uint8_t> block = m_machine->Trace().back().block;
-    ASSERT_EQ(block.size(), 512u);
-    EXPECT_EQ(std::string(block.begin(), block.end() - 1), name);
-    EXPECT_EQ(block[511], 0);
+    EXPECT_EQ(Trace(), (Steps{"cd 01000002 =1", "write"})); // length 512
+    EXPECT_EQ(std::string(block.begin(), block.end()), name + '\0');
 
-    m_machine->ClearTrace();
     name += "N";
     EXPECT_EQ(m_comm.ChangeDirectory(1, name.c_str(), &m_nDetail), -7);
     EXPECT_EQ(m_comm.SendCommand(machine::kChangeFolder, 1, 513, name.c_str(), &m_nDetail), -7);
@@ -94,26 +74,21 @@ TEST_P(ExchangeTest, ReadyWaitGivesUpAfterSixtyAttempts) {
 
     m_machine->StayNotReady(false);
     m_machine->SetNotReadyReplies(59);
-    m_machine->ClearTrace();
     EXPECT_EQ(m_comm.ReadDirectory(1), 0); // ready at the 60th attempt
     EXPECT_EQ(Trace(), (Repeat("list 01000100 =2", 59) + Steps{"list 01000100 =1", "read"}));
-    EXPECT_EQ(testsupport::ParseFolderBlob(Received()).size(), 0u);
 }
 
 TEST_P(ExchangeTest, ReceptionIsCancelledOnlyBeforeAnAttemptAndAfterItsData) {
-    std::vector<uint8_t> bytes(3000, 0x11);
-    PutFile(1, "A.BIN", bytes);
+    PutFile("A.BIN", std::vector<uint8_t>(3000, 0x11));
     m_machine->SetNotReadyReplies(2);
-    At(
-        IoKind::Control, 2, [this] { m_cancel.SetEvent(); }, machine::kReceiveDesignData);
+    At(machine::kReceiveDesignData, 2, [this] { m_cancel.SetEvent(); });
     EXPECT_EQ(m_comm.ReceiveDesign(1, "A.BIN", &m_nDetail), -11);
     EXPECT_EQ(Trace(), (Steps{"recvname 01000600 =1", "write", "recvdata 00000000 =2",
                               "recvdata 00000000 =2"}));
 
     m_cancel.ResetEvent();
     m_machine->SetNotReadyReplies(0);
-    m_machine->ClearTrace();
-    At(IoKind::Read, 1, [this] { m_cancel.SetEvent(); });
+    At(machine::kReceiveDesignData, 1, [this] { m_cancel.SetEvent(); }); // before its data
     EXPECT_EQ(m_comm.ReceiveDesign(1, "A.BIN", &m_nDetail), -11);
     EXPECT_EQ(Trace(),
               (Steps{"recvname 01000600 =1", "write", "recvdata 00000000 =1"} + Repeat("read", 6)));
@@ -122,35 +97,24 @@ TEST_P(ExchangeTest, ReceptionIsCancelledOnlyBeforeAnAttemptAndAfterItsData) {
 
 TEST_P(ExchangeTest, FailedOrShortReceptionLeavesNothing) {
     std::vector<uint8_t> bytes(1000, 0x22);
-    PutFile(1, "A.BIN", bytes);
+    PutFile("A.BIN", bytes);
     m_machine->ShortBlock(2, 487); // one byte short of the 488 still expected
     EXPECT_EQ(m_comm.ReceiveDesign(1, "A.BIN", &m_nDetail), -4);
     EXPECT_EQ(m_comm.DetachReceived(), nullptr);
     m_machine->ShortBlock(2, 488); // enough
     EXPECT_EQ(m_comm.ReceiveDesign(1, "A.BIN", &m_nDetail), 0);
     EXPECT_EQ(Received(), bytes);
-
-    // An announced length beyond what the machine has: the read past its data fails.
-    m_hooked->after = [](uint32_t code, uint8_t* reply) {
-        if (code == machine::kReceiveDesignData)
-            machine::PutU32(reply + 4, 100000);
-    };
-    EXPECT_EQ(m_comm.ReceiveDesign(1, "A.BIN", &m_nDetail), -4);
-    EXPECT_EQ(m_comm.DetachReceived(), nullptr);
 }
 
 TEST_P(ExchangeTest, ServiceAnswersAndRequests) {
-    std::vector<uint8_t> answer(1000, 0x5A);
+    std::vector<uint8_t> answer(1000, 0x5A), tooLong(65536);
     EXPECT_EQ(m_comm.SendServiceData(nullptr, 10, &m_nDetail), -7);
     EXPECT_EQ(m_comm.SendServiceData(answer.data(), 0, &m_nDetail), -7);
-    std::vector<uint8_t> tooLong(65536);
     EXPECT_EQ(m_comm.SendServiceData(tooLong.data(), 65536, &m_nDetail), -7);
     EXPECT_TRUE(Trace().empty());
-
     EXPECT_EQ(m_comm.SendServiceData(answer.data(), 1000, &m_nDetail), 0);
     EXPECT_EQ(Trace(), (Steps{"answer 0000e803 =1", "write", "write"}));
-    ASSERT_FALSE(m_machine->ServiceAnswers().empty());
-    EXPECT_EQ(m_machine->ServiceAnswers().back(), answer);
+    EXPECT_EQ(m_machine->ServiceAnswers(), std::vector<std::vector<uint8_t>>{answer});
     m_machine->FailNth(IoKind::Write, 2);
     EXPECT_EQ(m_comm.SendServiceData(answer.data(), 1000, &m_nDetail), -5);
     m_machine->RefuseCode(machine::kServiceAnswer, 13);
@@ -159,9 +123,7 @@ TEST_P(ExchangeTest, ServiceAnswersAndRequests) {
 
     EXPECT_EQ(m_comm.ReadServiceRequest(), -12); // nothing raised
     m_machine->RaiseRequest(4, "PART.KST");
-    BYTE sub = 0;
-    ASSERT_EQ(m_comm.QueryStatus(0, &sub), 1);
-    ASSERT_EQ(sub, 4);
+    ASSERT_EQ(m_comm.QueryStatus(0), 1);
     EXPECT_EQ(m_comm.ReadServiceRequest(), 0);
     std::vector<uint8_t> name = Received();
     EXPECT_EQ(std::string(name.begin(), name.end()), std::string("PART.KST", 9));
