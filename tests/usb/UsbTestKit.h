@@ -174,7 +174,8 @@ protected:
 };
 
 #define USB_COMPLETION_MODES(Suite)                                                                \
-    INSTANTIATE_TEST_SUITE_P(Completion, Suite,                                                    \
-                             ::testing::Values(Completion::AtOnce, Completion::Later))
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Completion, Suite, ::testing::Values(Completion::AtOnce, Completion::Later),               \
+        [](const auto& info) { return info.param == Completion::AtOnce ? "AtOnce" : "Later"; })
 
 } // namespace usbtest
