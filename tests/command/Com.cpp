@@ -1,55 +1,49 @@
 // The command object against the simulated machine: status, sending and receiving one design,
-// the messages shown and not shown, cancellation, the result buffer across calls and copies,
-// and the folder listing it keeps.
+// the messages shown and not shown, cancellation, the result buffer across calls and copies.
 #include "command/Com.h"
 #include "command/ComTestKit.h"
-#include "command/FolderInfo.h"
-#include "usb/DriverInterface.h"
 
 #include <malloc.h>
-#include <sys/stat.h>
+
+#include <memory>
+#include <tuple>
 
 using comtest::Design;
-using comtest::MessageBoxes;
-using comtest::OwnerWindow;
 using testsupport::Port;
 using testsupport::TempDir;
-using testsupport::TestMachine;
 
 namespace {
 
+char* Text(const std::string& text) {
+    return const_cast<char*>(text.c_str());
+}
+
 class ComTest : public ::testing::Test {
 protected:
-    // Puts a file straight into the storage of medium 1 (folder EMB).
+    ComTest() { comtest::WriteBytes(dir.File("rose.kst"), Design()); } // a folder to list
     void StoreOnMachine(const std::string& name, const std::vector<BYTE>& bytes) {
         comtest::WriteBytes(machine.StorageDir() + "/medium1/EMB/" + name, bytes);
     }
-    std::vector<BYTE> OnMachine(const std::string& name) {
-        std::vector<BYTE> bytes;
-        EXPECT_TRUE(comtest::ReadBytes(machine.StorageDir() + "/medium1/EMB/" + name, &bytes))
-            << name;
-        return bytes;
+    std::vector<BYTE> Upload(const char* name) {
+        unsigned char* bytes = com.DirectUpload(1, Text(name), &length);
+        return bytes ? std::vector<BYTE>(bytes, bytes + length) : std::vector<BYTE>();
     }
 
-    TestMachine machine;
-    MessageBoxes boxes;
-    OwnerWindow owner;
+    testsupport::TestMachine machine;
+    comtest::MessageBoxes boxes;
+    comtest::OwnerWindow owner;
     CEvent cancel{FALSE, TRUE};
+    CCom com{owner.hwnd, &cancel};
+    unsigned int length = 77;
+    TempDir dir;
 };
-
-char* Text(const char* text) {
-    return const_cast<char*>(text);
-}
 
 } // namespace
 
 TEST_F(ComTest, GetStatusReportsPortFailureAndRunningWithItsTitle) {
-    CCom com(owner.Handle(), &cancel);
     EXPECT_EQ(0, com.GetStatus(1));
-    EXPECT_EQ("", boxes.Texts());
     {
-        // The machine cannot be opened while another program holds it without sharing.
-        Port holder(true, 0);
+        Port holder(true, 0); // another program holds the machine without sharing it
         ASSERT_TRUE(holder.Ok());
         EXPECT_EQ(-3, com.GetStatus(1));
     }
@@ -57,130 +51,79 @@ TEST_F(ComTest, GetStatusReportsPortFailureAndRunningWithItsTitle) {
     EXPECT_EQ(-16, com.GetStatus(1));
     EXPECT_EQ("Status: Failed to initialize communication port.\nStatus: Machine Running.\n",
               boxes.Texts());
-    // Every call closed its port: an open that shares nothing succeeds now.
-    EXPECT_TRUE(Port(true, 0).Ok());
+    EXPECT_TRUE(Port(true, 0).Ok()) << "every call closes its port";
 }
 
 TEST_F(ComTest, DirectDownloadAndUploadRoundTripAndReportFailures) {
-    CCom com(owner.Handle(), &cancel);
-    std::vector<BYTE> rose = Design(false, 1, 3);
+    std::vector<BYTE> rose = Design(1, 3);
     EXPECT_EQ(0, com.DirectDownload(rose.data(), rose.size(), Text("\\EMB\\ROSE.KST"), 1));
-    EXPECT_EQ(rose, OnMachine("ROSE.KST"));
+    EXPECT_EQ(rose, comtest::ReadBytes(machine.StorageDir() + "/medium1/EMB/ROSE.KST"));
+    EXPECT_EQ(rose, Upload("\\EMB\\ROSE.KST"));
+    unsigned char* const first = com.m_pBuffer;
 
-    unsigned int length = 0;
-    unsigned char* back = com.DirectUpload(1, Text("\\EMB\\ROSE.KST"), &length);
-    ASSERT_NE(nullptr, back);
-    EXPECT_EQ(rose, std::vector<BYTE>(back, back + length));
-    EXPECT_EQ(back, com.m_pBuffer);
-
-    // A malformed design is rejected; a missing one is refused by the machine.
-    std::vector<BYTE> broken = rose;
-    comtest::SetHeaderLong(broken, offsetof(tagKstHeader, nColors), 9);
-    EXPECT_EQ(-13, com.DirectDownload(broken.data(), broken.size(), Text("\\EMB\\BAD.KST"), 1));
-    length = 77;
+    comtest::SetLong(rose, offsetof(tagKstHeader, nColors), 9); // no longer well formed
+    EXPECT_EQ(-13, com.DirectDownload(rose.data(), rose.size(), Text("\\EMB\\BAD.KST"), 1));
     EXPECT_EQ(nullptr, com.DirectUpload(1, Text("\\EMB\\NONE.KST"), &length));
-    EXPECT_EQ(77u, length);
-    EXPECT_EQ(back, com.m_pBuffer); // a failed reception keeps the previous result
-    EXPECT_EQ(rose, std::vector<BYTE>(com.m_pBuffer, com.m_pBuffer + rose.size()));
+    EXPECT_EQ(rose.size(), length);
+    EXPECT_EQ(first, com.m_pBuffer) << "a failed reception keeps the previous result";
     EXPECT_EQ("Sending: Failed to send a design.\nReceiving: Communication error.\n",
               boxes.Texts());
 }
 
 TEST_F(ComTest, ZeroLengthUploadAndCancelledTransfersShowNothing) {
-    CCom com(owner.Handle(), &cancel);
     StoreOnMachine("empty.txt", {});
-    unsigned int length = 12345;
     EXPECT_EQ(nullptr, com.DirectUpload(1, Text("\\EMB\\empty.txt"), &length));
-    EXPECT_EQ(12345u, length);
-
-    std::vector<BYTE> rose = Design(false, 1);
+    std::vector<BYTE> rose = Design();
     StoreOnMachine("ROSE.KST", rose);
     cancel.SetEvent();
     EXPECT_EQ(nullptr, com.DirectUpload(1, Text("\\EMB\\ROSE.KST"), &length));
-    EXPECT_EQ(12345u, length);
     EXPECT_EQ(-11, com.DirectDownload(rose.data(), rose.size(), Text("\\EMB\\TWO.KST"), 1));
+    EXPECT_EQ(77u, length);
     EXPECT_EQ("", boxes.Texts());
     cancel.ResetEvent();
-    EXPECT_NE(nullptr, com.DirectUpload(1, Text("\\EMB\\ROSE.KST"), &length));
-    EXPECT_EQ(rose.size(), length);
+    EXPECT_EQ(rose, Upload("\\EMB\\ROSE.KST"));
 }
 
-TEST_F(ComTest, SecondUploadReleasesTheFirstResult) {
-    // A large first file, so that a result that is not released shows in the allocator's
-    // totals (and as a leak under the address sanitizer). Other files are stored unchecked.
-    const std::vector<BYTE> first(300000, 0x5A);
-    const std::vector<BYTE> second = Design(false, 2, 3);
-    StoreOnMachine("big.bin", first);
-    StoreOnMachine("B.KST", second);
+TEST_F(ComTest, EachResultReleasesTheOneBefore) {
+    // A large file, so that a result not released shows in the allocator's totals (and as a
+    // leak under the address sanitizer).
+    const std::vector<BYTE> big(300000, 0x5A);
+    StoreOnMachine("big.bin", big);
     machine->SetTracing(false);
-    CCom com(owner.Handle(), &cancel);
-    unsigned int length = 0;
-    ASSERT_NE(nullptr, com.DirectUpload(1, Text("\\EMB\\big.bin"), &length));
-    ASSERT_EQ(first.size(), length);
-    // Ten more receptions of the same file: each releases the result before it.
-    const size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
+    ASSERT_EQ(big, Upload("\\EMB\\big.bin"));
+    [[maybe_unused]] const size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
     for (int i = 0; i < 10; ++i)
-        ASSERT_NE(nullptr, com.DirectUpload(1, Text("\\EMB\\big.bin"), &length));
-    const size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
+        ASSERT_EQ(big, Upload("\\EMB\\big.bin"));
 #ifndef __SANITIZE_ADDRESS__
-    EXPECT_LT(after, before + first.size()) << "earlier results are still held";
-#else
-    (void)after;
-    (void)before;
+    EXPECT_LT(mallinfo2().uordblks + mallinfo2().hblkhd, before + big.size()) << "results held";
 #endif
-    unsigned char* result = com.DirectUpload(1, Text("\\EMB\\B.KST"), &length);
-    ASSERT_NE(nullptr, result);
-    EXPECT_EQ(second, std::vector<BYTE>(result, result + length));
-    // A folder listing replaces the received design in turn.
-    TempDir dir;
-    BYTE* blob = com.SetFolderInfo(Text(dir.Path().c_str()));
-    EXPECT_EQ(blob, com.m_pBuffer);
-}
-
-TEST_F(ComTest, SetFolderInfoKeepsTheBlobItsSizeAndTheFolder) {
-    TempDir dir;
-    CCom com(owner.Handle(), nullptr);
+    // A listing replaces the received design, and keeps its size and its folder.
     EXPECT_EQ(0u, com.m_nFolderInfoSize);
-    BYTE* blob = com.SetFolderInfo(Text(dir.Path().c_str()));
-    ASSERT_NE(nullptr, blob);
-    EXPECT_EQ(4u, com.m_nFolderInfoSize);
-    EXPECT_EQ(0, blob[0] | blob[1] | blob[2] | blob[3]);
-    EXPECT_EQ(dir.Path(), std::string(com.m_strCurrentFolder.GetString()));
-
-    comtest::WriteBytes(dir.File("rose.kst"), Design(false, 2));
-    ASSERT_EQ(0, mkdir(dir.File("abcd").c_str(), 0755));
-    blob = com.SetFolderInfo(Text(dir.Path().c_str()));
-    EXPECT_EQ(4u + 28 + 24, com.m_nFolderInfoSize); // "rose.kst" and "abcd"
-    EXPECT_EQ(2u, testsupport::ParseFolderBlob(comtest::Blob(blob, com.m_nFolderInfoSize)).size());
-    EXPECT_EQ("", boxes.Texts());
+    EXPECT_EQ(com.m_pBuffer, com.SetFolderInfo(Text(dir.Path())));
+    EXPECT_EQ(4u + 28, com.m_nFolderInfoSize);
+    EXPECT_EQ(dir.Path(), com.m_strCurrentFolder.GetString());
+    EXPECT_EQ(std::vector<std::string>{"rose.kst"},
+              comtest::Names({com.m_pBuffer, com.m_pBuffer + 32}));
 }
 
 TEST_F(ComTest, CopiesOwnTheirResultAndNeverShareThePort) {
-    TempDir dir;
-    comtest::WriteBytes(dir.File("rose.kst"), Design(false, 2));
-    CCom* source = new CCom(owner.Handle(), &cancel);
-    source->SetFolderInfo(Text(dir.Path().c_str()));
+    auto source = std::make_unique<CCom>(owner.hwnd, &cancel);
+    source->SetFolderInfo(Text(dir.Path()));
     source->m_strSavedFolder = "saved";
-    const std::vector<uint8_t> blob = comtest::Blob(source->m_pBuffer, source->m_nFolderInfoSize);
-
     CCom copy(*source);
-    CCom assigned(NULL, nullptr);
-    assigned.SetFolderInfo(Text(dir.Path().c_str()));
-    assigned = *source;
-    assigned = assigned;
-    for (CCom* c : {&copy, &assigned}) {
-        EXPECT_NE(source->m_pBuffer, c->m_pBuffer);
-        EXPECT_EQ(source->m_nFolderInfoSize, c->m_nFolderInfoSize);
-        EXPECT_EQ(owner.Handle(), c->m_hOwner);
-        EXPECT_EQ(&cancel, c->m_pCancelEvent);
-        EXPECT_EQ(std::string("saved"), c->m_strSavedFolder.GetString());
-        EXPECT_EQ(dir.Path(), c->m_strCurrentFolder.GetString());
+    com.SetFolderInfo(Text(dir.Path()));
+    com = *source;
+    com = com;
+    EXPECT_NE(source->m_pBuffer, copy.m_pBuffer);
+    EXPECT_NE(source->m_pBuffer, com.m_pBuffer);
+    source.reset(); // the copies' buffers outlive it
+    for (CCom* c : {&copy, &com}) {
+        EXPECT_EQ(std::make_tuple(32u, owner.hwnd, &cancel, std::string("saved"), dir.Path()),
+                  std::make_tuple(c->m_nFolderInfoSize, c->m_hOwner, c->m_pCancelEvent,
+                                  std::string(c->m_strSavedFolder),
+                                  std::string(c->m_strCurrentFolder)));
+        EXPECT_EQ(std::vector<std::string>{"rose.kst"},
+                  comtest::Names({c->m_pBuffer, c->m_pBuffer + 32}));
+        EXPECT_EQ(0, c->GetStatus(1)) << "each copy opens a port of its own";
     }
-    delete source; // the copies' buffers outlive it
-    EXPECT_EQ(blob, comtest::Blob(copy.m_pBuffer, copy.m_nFolderInfoSize));
-    EXPECT_EQ(blob, comtest::Blob(assigned.m_pBuffer, assigned.m_nFolderInfoSize));
-    // Each copy opens and closes a port of its own.
-    EXPECT_EQ(0, copy.GetStatus(1));
-    EXPECT_EQ(0, assigned.GetStatus(1));
-    EXPECT_TRUE(Port(true, 0).Ok());
 }
