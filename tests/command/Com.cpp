@@ -20,9 +20,9 @@ char* Text(const std::string& text) {
 
 class ComTest : public ::testing::Test {
 protected:
-    ComTest() { comtest::WriteBytes(dir.File("rose.kst"), Design()); } // a folder to list
+    ComTest() { testsupport::WriteFileBytes(dir.File("rose.kst"), Design()); } // a folder to list
     void StoreOnMachine(const std::string& name, const std::vector<BYTE>& bytes) {
-        comtest::WriteBytes(machine.StorageDir() + "/medium1/EMB/" + name, bytes);
+        testsupport::WriteFileBytes(machine.StorageDir() + "/medium1/EMB/" + name, bytes);
     }
     std::vector<BYTE> Upload(const char* name) {
         unsigned char* bytes = com.DirectUpload(1, Text(name), &length);
@@ -57,7 +57,7 @@ TEST_F(ComTest, GetStatusReportsPortFailureAndRunningWithItsTitle) {
 TEST_F(ComTest, DirectDownloadAndUploadRoundTripAndReportFailures) {
     std::vector<BYTE> rose = Design(1, 3);
     EXPECT_EQ(0, com.DirectDownload(rose.data(), rose.size(), Text("\\EMB\\ROSE.KST"), 1));
-    EXPECT_EQ(rose, comtest::ReadBytes(machine.StorageDir() + "/medium1/EMB/ROSE.KST"));
+    EXPECT_EQ(rose, testsupport::ReadFileBytes(machine.StorageDir() + "/medium1/EMB/ROSE.KST"));
     EXPECT_EQ(rose, Upload("\\EMB\\ROSE.KST"));
     unsigned char* const first = com.m_pBuffer;
 

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 
 namespace comtest {
@@ -27,18 +26,6 @@ inline std::vector<BYTE> Design(LONG hoop = 1, int colours = 2) {
     std::vector<BYTE> bytes = testsupport::MakeDesign(colours, 20);
     SetLong(bytes, offsetof(tagKstHeader, nHoop), hoop);
     return bytes;
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
-// The bytes of a file; "missing" when there is no such file.
-inline std::vector<BYTE> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return in ? std::vector<BYTE>(std::istreambuf_iterator<char>(in), {})
-              : std::vector<BYTE>{'m', 'i', 's', 's', 'i', 'n', 'g'};
 }
 
 // The entry names of a folder-information blob, sorted.

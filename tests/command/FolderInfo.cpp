@@ -9,9 +9,9 @@
 #include <memory>
 
 using comtest::Design;
-using comtest::WriteBytes;
 using std::filesystem::create_directory;
 using testsupport::TempDir;
+using testsupport::WriteFileBytes;
 
 namespace {
 
@@ -31,10 +31,10 @@ TEST(FolderInfo, ListsVisibleFoldersAndDesignsByExtensionOnly) {
     auto plain = Design(3);
     for (int i = 0; i < 4; ++i) // left, top, right, bottom
         comtest::SetLong(plain, offsetof(tagKstHeader, rcExtents) + 4 * i, 10 + 11 * i);
-    WriteBytes(dir.File("ROSE.KST"), plain);
-    WriteBytes(dir.File("leaf.Kst+"), Design(14));
+    WriteFileBytes(dir.File("ROSE.KST"), plain);
+    WriteFileBytes(dir.File("leaf.Kst+"), Design(14));
     for (const char* other : {"notes.txt", "README", "rose.kst.bak"})
-        WriteBytes(dir.File(other), plain);
+        WriteFileBytes(dir.File(other), plain);
     create_directory(dir.File(".hidden"));
     const auto blob = Blob(dir.Path());
     ASSERT_EQ((std::vector<std::string>{"ROSE.KST", "leaf.Kst+"}), comtest::Names(blob));
@@ -91,7 +91,7 @@ TEST(FolderInfo, HeaderTestsDecideWhichDesignsAreListed) {
         auto bytes = Design();
         comtest::SetLong(bytes, c.field, c.value);
         bytes.resize(c.size);
-        WriteBytes(dir.File(c.name), bytes);
+        WriteFileBytes(dir.File(c.name), bytes);
     }
     // A design file that cannot be opened (a link to nothing) is left out.
     std::filesystem::create_symlink(dir.File("missing.kst"), dir.File("dangling.kst"));

@@ -84,8 +84,8 @@ protected:
     StatusLoopTest() {
         emu::SelectMachine(recorder);
         std::filesystem::create_directories(flowers + "/Deep");
-        comtest::WriteBytes(designs + "/rose.kst", rose);
-        comtest::WriteBytes(flowers + "/tulip.kst", comtest::Design(3, 4));
+        testsupport::WriteFileBytes(designs + "/rose.kst", rose);
+        testsupport::WriteFileBytes(flowers + "/tulip.kst", comtest::Design(3, 4));
     }
     ~StatusLoopTest() override {
         if (loop.joinable())
@@ -181,14 +181,14 @@ TEST_F(StatusLoopTest, OperatorBrowsesLoadsAndStoresDesigns) {
     ASSERT_EQ(6u, machine->ServiceAnswers().size()) << "nothing is sent for it";
     // Request 5 replaces the file in the remembered folder, current again; a failed reception
     // leaves the file empty and ends the loop.
-    comtest::WriteBytes(designs + "/old.kst", std::vector<BYTE>(5000, 'x'));
+    testsupport::WriteFileBytes(designs + "/old.kst", std::vector<BYTE>(5000, 'x'));
     ASSERT_TRUE(machine->PutSewingDesign("ROSE.KST", rose));
     Serve(5, "old.kst");
-    EXPECT_EQ(rose, comtest::ReadBytes(designs + "/old.kst"));
+    EXPECT_EQ(rose, testsupport::ReadFileBytes(designs + "/old.kst"));
     machine->RefuseCode(IOCTL_USBCOMM_RECEIVE_DESIGN_DATA, 5);
     ASSERT_TRUE(machine->RaiseRequest(5, "old.kst"));
     EXPECT_EQ(-12, Stop(false));
-    EXPECT_EQ(std::vector<BYTE>(), comtest::ReadBytes(designs + "/old.kst"));
+    EXPECT_EQ(std::vector<BYTE>(), testsupport::ReadFileBytes(designs + "/old.kst"));
     EXPECT_EQ(": Read error\nStatus: Communication error.\n", boxes.Texts());
 }
 

@@ -8,9 +8,9 @@
 TEST(ComCommands, PutGetStatusAndFolderInfo) {
     testsupport::TempDir dir;
     const std::vector<BYTE> rose = comtest::Design(1, 3);
-    comtest::WriteBytes(dir.File("rose.kst"), rose);
+    testsupport::WriteFileBytes(dir.File("rose.kst"), rose);
     std::filesystem::create_directories(dir.File("pc/Sub"));
-    comtest::WriteBytes(dir.File("pc/rose.kst"), rose);
+    testsupport::WriteFileBytes(dir.File("pc/rose.kst"), rose);
     const std::string put = "put " + dir.File("rose.kst");
     const struct {
         std::string args;
@@ -36,7 +36,8 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
         EXPECT_NE(std::string::npos, output.find(run.printed)) << run.args << "\n" << output;
     }
     EXPECT_NE(std::string::npos, output.find("Sub\\")) << output;
-    EXPECT_EQ(rose, comtest::ReadBytes(dir.File("back.kst")));
+    EXPECT_EQ(rose, testsupport::ReadFileBytes(dir.File("back.kst")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("none.kst")));
-    EXPECT_EQ(52u, comtest::ReadBytes(dir.File("blob")).size());
+    EXPECT_EQ(52u,
+              testsupport::ReadFileBytes(dir.File("blob")).value_or(std::vector<uint8_t>()).size());
 }

@@ -8,17 +8,11 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 using namespace machine;
 using namespace testsupport;
 
 namespace {
-
-std::vector<uint8_t> FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 // Each case runs with requests answered at once, and with answers alternating between later
 // (ERROR_IO_PENDING) and at once.
@@ -103,7 +97,7 @@ TEST_P(ProtocolTest, SendStoresTheDesignAndTheExchangeIsExact) {
     ASSERT_EQ(design.size(), 1314u);
     machine->ClearTrace();
     ASSERT_TRUE(port.SendDesign(1, "Rose.kst", design)); // relative to \EMB
-    EXPECT_EQ(FileBytes(Disk("medium1/EMB/Rose.kst")), design);
+    EXPECT_EQ(ReadFileBytes(Disk("medium1/EMB/Rose.kst")), design);
     EXPECT_EQ(TraceLines(), (std::vector<std::string>{
                                 "control 80002014 01000900 -> 01", "write 512/512",
                                 "control 80002004 03000000 -> 01",
@@ -136,7 +130,7 @@ TEST_P(ProtocolTest, ShortWritesArePaddedAndReadsCountOnlyTheirLeadingBytes) {
     EXPECT_EQ(moved, 300u);
     EXPECT_EQ(machine->Trace().back().block.size(), 512u);
     EXPECT_EQ(port.Status(kSelectStore), kStatusDone);
-    EXPECT_EQ(FileBytes(Disk("medium2/EMB/short.kst")), design);
+    EXPECT_EQ(ReadFileBytes(Disk("medium2/EMB/short.kst")), design);
 
     // Reading it back: every read moves a whole block; the last one's tail is zeros.
     ASSERT_EQ(port.Name(kReceiveDesignName, 2, "\\EMB\\short.kst"), 1);
@@ -233,7 +227,7 @@ TEST_P(SlowMachineTest, StoringAndDeletingReportProgress) {
     EXPECT_FALSE(std::filesystem::exists(Disk("medium3/EMB/p.kst"))) << "stored only at the end";
     EXPECT_EQ(port.Status(kSelectStore), kStatusBusy);
     EXPECT_EQ(port.Status(kSelectStore), kStatusDone);
-    EXPECT_EQ(FileBytes(Disk("medium3/EMB/p.kst")), design);
+    EXPECT_EQ(ReadFileBytes(Disk("medium3/EMB/p.kst")), design);
     EXPECT_EQ(port.Status(kSelectStore), kStatusDone) << "the last store stays reported";
 
     ASSERT_EQ(port.Name(kDeleteName, 3, "\\EMB\\P.KST"), 1);
@@ -283,7 +277,7 @@ TEST_P(ProtocolTest, SendsThatTheMachineRejectsOrRefuses) {
 
     // Files that are not designs are stored as they come.
     ASSERT_TRUE(port.SendDesign(2, "here.rzf", {1, 2, 3}));
-    EXPECT_EQ(FileBytes(Disk("medium2/EMB/here.rzf")), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(ReadFileBytes(Disk("medium2/EMB/here.rzf")), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST_P(ProtocolTest, RefusalsCarryTheMachinesDetail) {

@@ -1,8 +1,11 @@
 // Shared helpers of the tests.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -22,6 +25,12 @@ private:
 
 // Polls `condition` until it holds or `realTimeoutMs` of real time have passed.
 bool WaitFor(const std::function<bool()>& condition, int realTimeoutMs = 10000);
+
+// The bytes of a file; nothing when it cannot be opened (so a missing file and an empty one
+// differ).
+std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path);
+// Creates or replaces a file with the bytes.
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Runs a shell command line; returns its exit status and what it printed on stdout.
 int RunCommand(const std::string& commandLine, std::string* output = nullptr);

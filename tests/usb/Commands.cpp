@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <fstream>
-#include <iterator>
 #include <sys/resource.h>
 
 using namespace usbtest;
@@ -23,11 +22,6 @@ protected:
 };
 USB_COMPLETION_MODES(CommandTest);
 
-static std::vector<uint8_t> ReadPcFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST_P(CommandTest, EachCommandsExchangesAndEffect) {
     EXPECT_EQ(m_comm.ChangeDirectory(1, "\\EMB", &m_nDetail), 0);
     EXPECT_EQ(Trace(), (Steps{"cd 01000500 =1", "write"}));
@@ -39,7 +33,7 @@ TEST_P(CommandTest, EachCommandsExchangesAndEffect) {
     EXPECT_EQ(m_comm.ReceiveDesignFile(1, "\\EMB\\A.KST", m_path.c_str(), &m_nDetail), 0);
     EXPECT_EQ(Trace(), (Steps{"recvname 01000b00 =1", "write", "recvdata 00000000 =1"} +
                         Repeat("read", (m_design.size() + 511) / 512)));
-    EXPECT_EQ(ReadPcFile(m_path), m_design);
+    EXPECT_EQ(testsupport::ReadFileBytes(m_path), m_design);
     EXPECT_EQ(m_comm.DetachReceived(), nullptr); // the file took the bytes
 
     EXPECT_EQ(m_comm.RenameDesign(1, "A.KST", "C.KST", &m_nDetail), 0);
@@ -111,7 +105,7 @@ TEST_P(CommandTest, ReceivedFileEmptyOrThatCannotBeWritten) {
     PutFile("EMPTY.BIN", {});
     std::ofstream(m_path) << "old";
     ASSERT_EQ(m_comm.ReceiveDesignFile(1, "EMPTY.BIN", m_path.c_str(), &m_nDetail), 0);
-    EXPECT_TRUE(ReadPcFile(m_path).empty());
+    EXPECT_EQ(testsupport::ReadFileBytes(m_path), std::vector<uint8_t>()); // there, and empty
     EXPECT_EQ(m_comm.ReceiveDesignFile(1, "A.KST", m_pc.File("no/dir.kst").c_str(), &m_nDetail),
               -8);
     EXPECT_EQ(m_comm.DetachReceived(), nullptr);
