@@ -1,6 +1,8 @@
 #include "ComHost.h"
 
+#include <csignal>
 #include <cstdio>
+#include <pthread.h>
 
 namespace host {
 
@@ -10,6 +12,54 @@ ComHost::ComHost()
 
 ComHost::~ComHost() {
     ::DestroyWindow(m_owner);
+}
+
+namespace {
+
+sigset_t InterruptSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+} // namespace
+
+InterruptWatch::InterruptWatch(std::function<void(const InterruptWatch&)> onInterrupt)
+    : m_onInterrupt(std::move(onInterrupt)) {
+    // Blocked before any other thread starts, so that they all inherit the mask.
+    const sigset_t signals = InterruptSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    m_thread = std::thread([this, signals] {
+        for (;;) {
+            int signal = 0;
+            sigwait(&signals, &signal);
+            if (m_stopping)
+                return; // the destructor's own signal
+            m_onInterrupt(*this);
+        }
+    });
+}
+
+InterruptWatch::~InterruptWatch() {
+    m_stopping = true;
+    pthread_kill(m_thread.native_handle(), SIGTERM); // ends the wait if the thread is in it
+    m_thread.join();
+}
+
+std::function<void(const InterruptWatch&)> PressCancelOf(const std::string& caption) {
+    return [caption](const InterruptWatch& watch) {
+        while (!watch.Stopping()) {
+            HWND dialog = ::FindWindowA("#32770", caption.c_str());
+            HWND cancel = dialog != NULL ? ::GetDlgItem(dialog, IDCANCEL) : NULL;
+            if (cancel != NULL && ::IsWindowVisible(dialog) && ::IsWindowEnabled(cancel)) {
+                ::PostMessageA(cancel, BM_CLICK, 0, 0);
+                return;
+            }
+            ::Sleep(10);
+        }
+    };
 }
 
 namespace {

@@ -7,8 +7,11 @@
 #include "Command.h"
 #include "Presenter.h"
 
+#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace host {
 
@@ -25,6 +28,28 @@ private:
     Presenter m_presenter;
     HWND m_owner;
 };
+
+// Ctrl-C for the object's life: SIGINT and SIGTERM are taken by a thread of the watch's own
+// (no other thread of the process sees them), which calls `onInterrupt` for each of them.
+// `onInterrupt` should give up when Stopping() says the watch is going away.
+class InterruptWatch {
+public:
+    explicit InterruptWatch(std::function<void(const InterruptWatch&)> onInterrupt);
+    ~InterruptWatch();
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+    bool Stopping() const { return m_stopping; }
+
+private:
+    std::function<void(const InterruptWatch&)> m_onInterrupt;
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
+};
+
+// What Ctrl-C does to a dialog: presses its Cancel button as a user would, as soon as the
+// dialog lets the user cancel (the library's dialogs grey it while they start).
+std::function<void(const InterruptWatch&)> PressCancelOf(const std::string& caption);
 
 // The --medium option: 1 built-in memory, 2 ATA card, 3 USB memory, 4 the sewing design;
 // `fallback` when it is not given. Empty (with a message on stderr) for anything else.

@@ -8,14 +8,11 @@
 
 #include <emu_device.h>
 
-#include <pthread.h>
-
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <optional>
 
 namespace {
 
@@ -95,23 +92,13 @@ int RunServe(const std::vector<std::string>& words) {
                      args.Ok() ? "usage: vantel serve DIR [--selector N]" : args.Error().c_str());
         return 2;
     }
-    // The signals that end the service are taken by one thread of their own.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
-
     std::shared_ptr<machine::Endpoint> watched = emu::SelectedMachine();
     if (watched)
         emu::SelectMachine(std::make_shared<RequestWatch>(watched));
 
     CEvent cancel(FALSE, TRUE);
-    std::thread signals([&stop, &cancel] {
-        int signal = 0;
-        sigwait(&stop, &signal);
-        cancel.SetEvent();
-    });
+    std::optional<host::InterruptWatch> interrupt;
+    interrupt.emplace([&cancel](const host::InterruptWatch&) { cancel.SetEvent(); });
 
     std::string folder = args.Positional()[0];
     int code;
@@ -124,8 +111,7 @@ int RunServe(const std::vector<std::string>& words) {
         std::fflush(stdout);
         code = com.StatusLoop(*selector);
     }
-    pthread_kill(signals.native_handle(), SIGTERM); // ends the signal thread if still waiting
-    signals.join();
+    interrupt.reset();
     if (code != 0) {
         std::printf("serve: ended with result %d\n", code);
         return 1;
