@@ -3,9 +3,13 @@ MAKEFLAGS += --no-print-directory
 JOBS    ?= 2
 BUILD   ?= build
 CHECK   ?= build-check
+TSAN    ?= build-tsan
+# The tests the thread sanitizer runs over: the dialogs, whose worker threads meet the
+# user-interface thread.
+TSAN_TESTS ?= dialogs
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test demo check bench format clean
+.PHONY: all deps build test demo check tsan bench format clean
 
 all: build
 
@@ -28,6 +32,17 @@ check: test
 	cmake --build $(CHECK) -j $(JOBS)
 	cd $(CHECK) && ctest --output-on-failure -j $(JOBS)
 
+# The thread sanitizer over the test programs of $(TSAN_TESTS).
+tsan: deps
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DVANTEL_TSAN=ON -DVANTEL_BENCH=OFF
+	cmake --build $(TSAN) -j $(JOBS) --target vantel \
+	    $$(cmake --build $(TSAN) --target help | grep -o 'test_$(TSAN_TESTS)_[A-Za-z0-9_]*')
+	@for t in $(TSAN)/tests/test_$(TSAN_TESTS)_*; do \
+	    echo "== $$t"; \
+	    VANTEL_TIME_SCALE=0.01 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$$t" \
+	        --gtest_brief=1 || exit 1; \
+	done
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
@@ -35,4 +50,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(CHECK)
+	rm -rf $(BUILD) $(CHECK) $(TSAN)

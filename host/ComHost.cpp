@@ -37,6 +37,7 @@ InterruptWatch::InterruptWatch(std::function<void(const InterruptWatch&)> onInte
             sigwait(&signals, &signal);
             if (m_stopping)
                 return; // the destructor's own signal
+            m_interrupted = true;
             m_onInterrupt(*this);
         }
     });
@@ -60,6 +61,20 @@ std::function<void(const InterruptWatch&)> PressCancelOf(const std::string& capt
             ::Sleep(10);
         }
     };
+}
+
+int DialogOutcome(const char* command, INT_PTR result, const InterruptWatch& interrupt) {
+    if (result == IDOK) {
+        std::printf("%s: done\n", command);
+        return 0;
+    }
+    if (result == -1)
+        std::printf("%s: the dialog could not be shown\n", command);
+    else if (interrupt.Interrupted())
+        std::printf("%s: cancelled\n", command);
+    else
+        std::printf("%s: failed (the message above says why)\n", command);
+    return 1;
 }
 
 namespace {

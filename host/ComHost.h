@@ -40,16 +40,23 @@ public:
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     bool Stopping() const { return m_stopping; }
+    // Whether a signal has come.
+    bool Interrupted() const { return m_interrupted; }
 
 private:
     std::function<void(const InterruptWatch&)> m_onInterrupt;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_interrupted{false};
     std::thread m_thread;
 };
 
 // What Ctrl-C does to a dialog: presses its Cancel button as a user would, as soon as the
 // dialog lets the user cancel (the library's dialogs grey it while they start).
 std::function<void(const InterruptWatch&)> PressCancelOf(const std::string& caption);
+
+// Says how a library dialog ended ("done", "cancelled" after Ctrl-C, "failed" when it showed
+// why) and gives the command's exit status: 0 for IDOK, 1 otherwise.
+int DialogOutcome(const char* command, INT_PTR result, const InterruptWatch& interrupt);
 
 // The --medium option: 1 built-in memory, 2 ATA card, 3 USB memory, 4 the sewing design;
 // `fallback` when it is not given. Empty (with a message on stderr) for anything else.

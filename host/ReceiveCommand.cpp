@@ -63,7 +63,7 @@ int RunReceive(const std::vector<std::string>& words) {
                     replaced ? " (replaced by a later design)" : "");
     }
     std::printf("%d of %zu designs received\n", received, names.size());
-    return result == IDOK ? 0 : 1;
+    return host::DialogOutcome("receive", result, interrupt);
 }
 
 } // namespace

@@ -66,12 +66,7 @@ int RunSend(const std::vector<std::string>& words) {
     if (direct)
         std::printf("%d of %zu designs sent to %s on medium %u\n", sent, files.size(),
                     folder->c_str(), *medium);
-    if (result != IDOK) {
-        std::printf("send: %s\n", result == IDCANCEL ? "cancelled or failed" : "no dialog");
-        return 1;
-    }
-    std::printf("send: done\n");
-    return 0;
+    return host::DialogOutcome("send", result, interrupt);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// vantel status, put, get and folderinfo, run as the program itself on an embedded
+// vantel status, put, get, folderinfo, send and receive, run as the program itself on an embedded
 // machine of their own: what they print and their exit statuses.
 #include "stdafx.h"
 #include "command/ComTestKit.h"
@@ -11,6 +11,7 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
     testsupport::WriteFileBytes(dir.File("rose.kst"), rose);
     std::filesystem::create_directories(dir.File("pc/Sub"));
     testsupport::WriteFileBytes(dir.File("pc/rose.kst"), rose);
+    testsupport::WriteFileBytes(dir.File("pc/Sub/tulip.kst"), rose);
     const std::string put = "put " + dir.File("rose.kst");
     const struct {
         std::string args;
@@ -23,6 +24,14 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
         {"get '\\EMB\\NONE.KST' --out " + dir.File("none.kst"), 1, "Receiving"},
         {put + " --to X --medium 5", 2, "medium"},
         {"status extra", 2, "usage"},
+        {"send " + dir.File("rose.kst") + " --to '\\EMB\\NONE'", 1,
+         "Sending: Failed to send a design."},
+        {"send " + dir.File("pc/Sub/tulip.kst") + " --to '\\EMB' --direct", 0,
+         "1 of 1 designs sent"},
+        {"send " + dir.File("none.kst") + " --to '\\EMB' --direct", 1, "cannot read"},
+        {"receive '\\EMB\\tulip.kst' '\\EMB\\TULIP.KST' --to " + dir.File("pc/Sub"), 0,
+         "Sub/temp.kst\n"},
+        {"receive '\\EMB\\rose.kst' --to " + dir.File("none"), 2, "not a folder"},
         {"folderinfo " + dir.File("pc") + " --out " + dir.File("blob"), 0, "2 entries, 52 bytes"},
     };
     std::string output;
@@ -36,6 +45,7 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
         EXPECT_NE(std::string::npos, output.find(run.printed)) << run.args << "\n" << output;
     }
     EXPECT_NE(std::string::npos, output.find("Sub\\")) << output;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("pc/Sub/temp.KST"))) << "beside temp.kst";
     EXPECT_EQ(rose, testsupport::ReadFileBytes(dir.File("back.kst")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("none.kst")));
     EXPECT_EQ(52u,
