@@ -9,6 +9,8 @@
 #include "command/FileInfo.h"
 #include "design/Convert.h"
 #include "design/FileData.h"
+#include "dialogs/browser/IntormationDlg.h"
+#include "dialogs/browser/ReceiveDesignDialog.h"
 #include "dialogs/transfer/ReceiveDlg.h"
 #include "dialogs/transfer/SendDlg.h"
 

@@ -6,9 +6,9 @@
 
 namespace host {
 
-ComHost::ComHost()
-    : m_owner(::CreateWindowExA(0, "Static", "vantel", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL,
-                                NULL, nullptr)) {}
+ComHost::ComHost(FILE* out)
+    : m_presenter(out), m_owner(::CreateWindowExA(0, "Static", "vantel", WS_OVERLAPPED, 0, 0, 10,
+                                                  10, NULL, NULL, NULL, nullptr)) {}
 
 ComHost::~ComHost() {
     ::DestroyWindow(m_owner);

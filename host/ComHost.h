@@ -17,7 +17,8 @@ namespace host {
 
 class ComHost {
 public:
-    ComHost();
+    // The dialogs and message boxes are shown on `out`.
+    explicit ComHost(FILE* out = stdout);
     ~ComHost();
     ComHost(const ComHost&) = delete;
     ComHost& operator=(const ComHost&) = delete;

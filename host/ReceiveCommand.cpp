@@ -1,7 +1,7 @@
 // vantel receive: copies designs from the machine into a PC folder with the "Receive Designs"
 // dialog (CReceiveDlg). Each lands there as "temp" with its own extension, the name the
 // library gives every received design.
-#include "ComHost.h"
+#include "BrowserHost.h"
 #include "frame/VantelPrintUsb.h"
 
 #include <cstdio>
@@ -40,12 +40,8 @@ int RunReceive(const std::vector<std::string>& words) {
             return 2;
         }
     }
-    std::error_code error;
-    if (!std::filesystem::is_directory(*folder, error)) {
-        std::fprintf(stderr, "vantel receive: %s is not a folder; create it first\n",
-                     folder->c_str());
+    if (!host::CheckOutputFolder("receive", *folder))
         return 2;
-    }
 
     host::ComHost session;
     host::InterruptWatch interrupt(host::PressCancelOf("Receive Designs"));
