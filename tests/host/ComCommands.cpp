@@ -1,5 +1,5 @@
-// vantel status, put, get, folderinfo, send and receive, run as the program itself on an embedded
-// machine of their own: what they print and their exit statuses.
+// vantel status, put, get, folderinfo, send, receive, ls and pick, run as the program itself on an
+// embedded machine of their own: what they print and their exit statuses.
 #include "stdafx.h"
 #include "command/ComTestKit.h"
 
@@ -10,6 +10,7 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
     const std::vector<BYTE> rose = comtest::Design(1, 3);
     testsupport::WriteFileBytes(dir.File("rose.kst"), rose);
     std::filesystem::create_directories(dir.File("pc/Sub"));
+    std::filesystem::create_directories(dir.File("machine/medium1/EMB/F"));
     testsupport::WriteFileBytes(dir.File("pc/rose.kst"), rose);
     testsupport::WriteFileBytes(dir.File("pc/Sub/tulip.kst"), rose);
     const std::string put = "put " + dir.File("rose.kst");
@@ -32,6 +33,12 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
         {"receive '\\EMB\\tulip.kst' '\\EMB\\TULIP.KST' --to " + dir.File("pc/Sub"), 0,
          "Sub/temp.kst\n"},
         {"receive '\\EMB\\rose.kst' --to " + dir.File("none"), 2, "not a folder"},
+        {"send " + dir.File("pc/Sub/tulip.kst") + " --to '\\EMB\\F' --direct", 0, "1 of 1"},
+        {"ls --medium 1", 0, "folder                      F\\\n"},
+        {"ls '\\EMB\\F' --json", 0, "\"name\": \"tulip.kst\", \"folder\": false"},
+        {"pick F tulip.kst --out " + dir.File("pc/Sub"), 1, "designs without a companion are"},
+        {"pick F tulip.kst --all --out " + dir.File("pc/Sub"), 0, "tulip.kst: 270 bytes"},
+        {"pick G x.kst --out " + dir.File("pc"), 1, "no folder G is listed"},
         {"folderinfo " + dir.File("pc") + " --out " + dir.File("blob"), 0, "2 entries, 52 bytes"},
     };
     std::string output;

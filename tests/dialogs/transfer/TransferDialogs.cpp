@@ -429,8 +429,10 @@ TEST(TransferChild, Holder) {
     testsupport::ServeTransferMutex();
 }
 
+// Runs the dialog that VANTEL_TEST_TRANSFER_DIALOG names and prints how it went.
 TEST(TransferChild, Dialog) {
-    if (getenv(kDialogVariable) == nullptr)
+    const char* which = getenv(kDialogVariable);
+    if (which == nullptr)
         GTEST_SKIP() << "runs only as a process of the cross-process test";
     testsupport::TestMachine machine;
     auto hooked = std::make_shared<usbtest::HookedMachine>(machine.Shared());
@@ -440,8 +442,9 @@ TEST(TransferChild, Dialog) {
     FileInfoSet(&records[0], "\\EMB\\A.kst");
     testsupport::TempDir pc;
     int received = -1;
-    CReceiveDlg dialog(records.data(), 1, 1, pc.Path().c_str(), &received);
-    const INT_PTR result = dialog.DoModal();
+    CReceiveDlg receive(records.data(), 1, 1, pc.Path().c_str(), &received);
+    CIntormationDlg folders(1, "\\EMB");
+    const INT_PTR result = std::string(which) == "receive" ? receive.DoModal() : folders.DoModal();
     std::printf("result %d opens %d traffic %zu boxes", static_cast<int>(result),
                 hooked->opens.load(), machine->Trace().size());
     for (const std::string& box : watch.boxes)
@@ -450,17 +453,21 @@ TEST(TransferChild, Dialog) {
     emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
 }
 
-TEST(TransferMutex, HeldByAnotherProcessTheReceiveDialogTimesOut) {
+// The receive and folder-list dialogs wait 3000 ms for the mutex, then give up without a port.
+TEST(TransferMutex, HeldByAnotherProcessTheDialogsThatReadTimeOut) {
     const std::string space = testsupport::OwnNamespace("transfer");
     testsupport::TransferMutexHolder holder("TransferChild.Holder", kHolderVariable, space);
     ASSERT_TRUE(holder.Says("take\n", "took 1"));
-    std::string output;
-    testsupport::RunCommand(
-        testsupport::ChildCommand("TransferChild.Dialog", kDialogVariable, space), &output);
-    EXPECT_NE(
-        output.find("result 2 opens 0 traffic 0 boxes [Design List: Communication time out.]\n"),
-        std::string::npos)
-        << output;
+    for (const std::string dialog : {"receive", "folders"}) {
+        std::string output;
+        testsupport::RunCommand(testsupport::ChildCommand("TransferChild.Dialog", kDialogVariable,
+                                                          space, kDialogVariable + ("=" + dialog)),
+                                &output);
+        EXPECT_NE(output.find("result 2 opens 0 traffic 0 boxes [Design List: Communication time "
+                              "out.]\n"),
+                  std::string::npos)
+            << dialog << ": " << output;
+    }
 }
 
 } // namespace
