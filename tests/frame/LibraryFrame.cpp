@@ -60,6 +60,7 @@ TEST(LibraryExports, PlainFunctionsKeepTheirUndecoratedNames) {
         testsupport::RunCommand(std::string("nm -D --defined-only ") + info.dli_fname, &symbols),
         0);
     EXPECT_NE(symbols.find(" T IsConnectRX4400\n"), std::string::npos) << symbols;
+    EXPECT_NE(symbols.find(" T ReceiveDesignDialog\n"), std::string::npos);
     EXPECT_NE(symbols.find(" T _ZN8CConvert9PlusToKstEPPhPi\n"), std::string::npos);
     EXPECT_NE(symbols.find(" T _ZN9CFileData9DivideKstE"), std::string::npos);
 }
