@@ -11,6 +11,9 @@
 #include "design/FileData.h"
 #include "dialogs/browser/IntormationDlg.h"
 #include "dialogs/browser/ReceiveDesignDialog.h"
+#include "dialogs/files/CreateDlg.h"
+#include "dialogs/files/DeleteDlg.h"
+#include "dialogs/files/RenameDlg.h"
 #include "dialogs/transfer/ReceiveDlg.h"
 #include "dialogs/transfer/SendDlg.h"
 

@@ -85,11 +85,7 @@ BOOL CWorkerDlg::StartWorker(LPCSTR lpszTitle, BOOL bTakeMutex, int nItems) {
     PROGRESS progress;
     const BOOL bBar = GetProgress(&progress);
     if (bBar) {
-        // The upper bound is a 16-bit value: a range past 65,535 wraps.
-        const WORD wUpper = static_cast<WORD>(static_cast<UINT>(nItems) * STEPS_PER_ITEM);
-        progress.pBar->SetRange(0, static_cast<short>(wUpper));
-        progress.pBar->SetStep(1);
-        progress.pBar->SetPos(0);
+        SetProgressRange(nItems);
         *progress.pnTarget = 0;
     }
     m_pCancelEvent = NewCancelEvent();
@@ -185,6 +181,16 @@ BOOL CWorkerDlg::AskRetry(int nCode, LPCSTR lpszTitle, int nDetail) {
 
 BOOL CWorkerDlg::IsSignalled(HANDLE hEvent) {
     return hEvent != NULL && ::WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0;
+}
+
+void CWorkerDlg::SetProgressRange(int nItems) {
+    PROGRESS progress;
+    if (!GetProgress(&progress))
+        return;
+    const WORD wUpper = static_cast<WORD>(static_cast<UINT>(nItems) * STEPS_PER_ITEM);
+    progress.pBar->SetRange(0, static_cast<short>(wUpper));
+    progress.pBar->SetStep(1);
+    progress.pBar->SetPos(0);
 }
 
 void CWorkerDlg::BeginItem() {

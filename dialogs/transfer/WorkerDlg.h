@@ -84,6 +84,9 @@ protected:
     BOOL AskRetry(int nCode, LPCSTR lpszTitle, int nDetail);
     // Whether the event is signalled, tested without waiting (FALSE without one).
     static BOOL IsSignalled(HANDLE hEvent);
+    // The bar's range for nItems items (its upper bound is a 16-bit value: a range past 65,535
+    // wraps), its step 1 and its position 0.
+    void SetProgressRange(int nItems);
     // An item starts: STEPS_PER_ITEM more for the bar to reach.
     void BeginItem();
     // Unless the user has cancelled, waits until the bar has reached the target, reading it
