@@ -39,7 +39,7 @@ tsan: deps
 	    $$(cmake --build $(TSAN) --target help | grep -o 'test_$(TSAN_TESTS)_[A-Za-z0-9_]*')
 	@for t in $$(find $(TSAN)/tests -maxdepth 1 -type f -executable -name 'test_$(TSAN_TESTS)_*'); do \
 	    echo "== $$t"; \
-	    VANTEL_TIME_SCALE=0.01 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$$t" \
+	    VANTEL_TIME_SCALE=0.01 VANTEL_OBJECT_NAMESPACE=process TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$$t" \
 	        --gtest_brief=1 || exit 1; \
 	done
 

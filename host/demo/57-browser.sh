@@ -4,10 +4,10 @@ set -euo pipefail
 show() { echo "\$ vantel $*"; "$VANTEL" "$@"; echo; }
 
 export VANTEL_MACHINE=embedded:browser-machine
-# A design folder on the built-in memory (the machine's own panel would make it; the file
-# management commands come later), holding a design for the large hoop with its companion file
-# and a design without one.
-mkdir -p browser-machine/medium1/EMB/FLOWERS browser-machine/medium1/EMB/LEAVES
+# Two design folders on the built-in memory, one holding a design for the large hoop with its
+# companion file and a design without one.
+"$VANTEL" mkdir '\EMB' FLOWERS >/dev/null
+"$VANTEL" mkdir '\EMB' LEAVES >/dev/null
 "$VANTEL" sample --out rose.kst --hoop 26 --colours 3 --units 300 >/dev/null
 "$VANTEL" sample --out ivy.kst --colours 2 --units 200 >/dev/null
 printf 'thread chart of the rose' >rose.rzf
