@@ -43,6 +43,14 @@ std::string Button(const std::string& key, const std::string& caption, bool enab
     return "[" + key + "] " + caption + (enabled ? "" : " (disabled)");
 }
 
+// The first entry selected; -1 for none.
+int Selected(const View& view) {
+    for (size_t i = 0; i < view.entries.size(); ++i)
+        if (view.entries[i].selected)
+            return static_cast<int>(i);
+    return -1;
+}
+
 // The medium whose label is shown ("Built-in:..." for the button "Built-in"); 0 for none.
 int ShownMedium(const View& view) {
     const std::string shown = view.label.substr(0, view.label.find(':'));
@@ -69,10 +77,7 @@ std::vector<std::string> Screen(const View& view, const std::vector<std::string>
     // The list: a window of rows that holds the selection.
     const int room = std::max(3, rows - 10 - static_cast<int>(kLogLines));
     const int count = static_cast<int>(view.entries.size());
-    int selected = -1;
-    for (int i = 0; i < count && selected < 0; ++i)
-        if (view.entries[i].selected)
-            selected = i;
+    const int selected = Selected(view);
     const int first = std::max(0, std::min(selected - room / 2, count - room));
     for (int row = 0; row < room; ++row) {
         const int i = first + row;
@@ -104,10 +109,7 @@ std::vector<std::string> Screen(const View& view, const std::vector<std::string>
 // click on the list, so that the next key sees the entry it selected.
 void Act(int key, const View& view, host::DesignBrowser& browser) {
     const int count = static_cast<int>(view.entries.size());
-    int selected = -1;
-    for (int i = 0; i < count && selected < 0; ++i)
-        if (view.entries[i].selected)
-            selected = i;
+    const int selected = Selected(view);
     int target = -1;
     switch (key) {
     case host::kKeyUp:
