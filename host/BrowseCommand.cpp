@@ -209,17 +209,7 @@ size_t Interact(host::RawTerminal& terminal, const host::LineLog& log,
 }
 
 int RunBrowse(const std::vector<std::string>& words) {
-    host::Args args(words, {"all", "help"});
-    if (args.Has("help")) {
-        std::printf("%s\n\nShows \"Receive a Design\" at the terminal. Keys: up/down select an "
-                    "entry, 1 2 3 choose the medium,\no opens the folder selected or goes up, "
-                    "space toggles \"Show RZ design only\", Enter receives\nthe design selected, "
-                    "q or Esc closes. The design and its companion are written into DIR\n"
-                    "(default: the current folder). Exit status 0 when a design was received, "
-                    "1 when none was,\n2 for a wrong command line or without a terminal.\n",
-                    kUsage);
-        return 0;
-    }
+    host::Args args(words, {"all"});
     const auto medium = host::MediumOption(args, "browse", 1);
     if (!medium)
         return 2;
