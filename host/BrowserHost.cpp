@@ -7,8 +7,8 @@
 
 namespace host {
 
-BrowserSession::BrowserSession(unsigned medium, bool showAll)
-    : m_medium(medium), m_showAll(showAll ? 1 : 0) {}
+BrowserSession::BrowserSession(unsigned medium, bool showAll, FILE* out)
+    : m_host(out), m_medium(medium), m_showAll(showAll ? 1 : 0) {}
 
 BrowserSession::~BrowserSession() {
     if (m_design != nullptr)

@@ -5,13 +5,15 @@
 
 #include "ComHost.h"
 
+#include <cstdio>
 #include <string>
 
 namespace host {
 
 class BrowserSession {
 public:
-    BrowserSession(unsigned medium, bool showAll);
+    // The nested dialogs and message boxes are shown on `out`.
+    BrowserSession(unsigned medium, bool showAll, FILE* out = stdout);
     ~BrowserSession(); // releases the blocks handed over
     BrowserSession(const BrowserSession&) = delete;
     BrowserSession& operator=(const BrowserSession&) = delete;

@@ -13,6 +13,7 @@ namespace host {
 namespace {
 
 const char kCaption[] = "Receive a Design";
+const int kMediumButtons[] = {IDC_BUILTIN_BTN, IDC_ATACARD_BTN, IDC_USBMEMORY_BTN};
 
 std::string TextOf(HWND hwnd) {
     char text[512] = {};
@@ -24,16 +25,21 @@ std::string TextOf(HWND hwnd) {
 // message box; their workers' message boxes count too, being owned by them).
 struct NestedSearch {
     HWND browser;
-    bool found;
+    HWND found;
+    bool cancellable; // only one whose Cancel button can be pressed
 };
 
 BOOL CALLBACK FindNested(HWND hwnd, LPARAM lParam) {
     NestedSearch* search = reinterpret_cast<NestedSearch*>(lParam);
     char name[16] = {};
     ::GetClassNameA(hwnd, name, sizeof name);
-    if (hwnd != search->browser && ::IsWindowVisible(hwnd) && strcmp(name, "#32770") == 0)
-        search->found = true;
-    return !search->found;
+    if (hwnd == search->browser || !::IsWindowVisible(hwnd) || strcmp(name, "#32770") != 0)
+        return TRUE;
+    HWND cancel = ::GetDlgItem(hwnd, IDCANCEL);
+    if (!search->cancellable ||
+        (cancel != NULL && ::IsWindowVisible(cancel) && ::IsWindowEnabled(cancel)))
+        search->found = hwnd;
+    return search->found == NULL;
 }
 
 // Posts a left click at the middle of the list entry (twice for a double click).
@@ -78,9 +84,9 @@ bool DesignBrowser::IsOpen() const {
 }
 
 bool DesignBrowser::Idle() const {
-    NestedSearch search{m_dialog, false};
+    NestedSearch search{m_dialog, NULL, false};
     ::EnumWindows(FindNested, reinterpret_cast<LPARAM>(&search));
-    return !search.found && ::IsWindowEnabled(m_dialog);
+    return search.found == NULL && ::IsWindowEnabled(m_dialog);
 }
 
 DesignBrowser::View DesignBrowser::Read() const {
@@ -88,6 +94,8 @@ DesignBrowser::View DesignBrowser::Read() const {
     if (!IsOpen())
         return view;
     view.busy = !Idle();
+    for (int i = 0; i < 3; ++i)
+        view.media[i] = TextOf(::GetDlgItem(m_dialog, kMediumButtons[i]));
     view.label = TextOf(::GetDlgItem(m_dialog, IDC_FOLDER_LABEL));
     HWND open = ::GetDlgItem(m_dialog, IDC_OPEN_BTN);
     view.openCaption = TextOf(open);
@@ -126,9 +134,8 @@ bool DesignBrowser::WaitIdleFor(const std::function<bool(const View&)>& conditio
 }
 
 void DesignBrowser::ClickMedium(int medium) {
-    static const int kButtons[] = {IDC_BUILTIN_BTN, IDC_ATACARD_BTN, IDC_USBMEMORY_BTN};
     if (medium >= 1 && medium <= 3)
-        Press(m_dialog, kButtons[medium - 1]);
+        Press(m_dialog, kMediumButtons[medium - 1]);
 }
 
 void DesignBrowser::ClickEntry(int index) {
@@ -153,6 +160,13 @@ void DesignBrowser::ClickRzOnly() {
 
 void DesignBrowser::Close() {
     Press(m_dialog, IDCANCEL);
+}
+
+void DesignBrowser::CancelNested() {
+    NestedSearch search{m_dialog, NULL, true};
+    ::EnumWindows(FindNested, reinterpret_cast<LPARAM>(&search));
+    if (search.found != NULL)
+        Press(search.found, IDCANCEL);
 }
 
 int DesignBrowser::Find(const View& view, const std::string& name) {

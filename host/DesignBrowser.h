@@ -19,6 +19,7 @@ public:
         bool selected = false;
     };
     struct View {
+        std::string media[3]; // the captions of the medium buttons 1 to 3
         std::string label;
         std::vector<Entry> entries;
         std::string openCaption; // "Open" or "Up"
@@ -43,6 +44,8 @@ public:
     void ClickReceive();
     void ClickRzOnly();
     void Close();
+    // Presses Cancel of a nested dialog that lets the user cancel (a reception under way).
+    void CancelNested();
 
     static int Find(const View& view, const std::string& name);
 
