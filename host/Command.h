@@ -42,6 +42,10 @@ struct Command {
 bool RegisterCommand(const Command& command);
 const std::vector<Command>& Commands();
 
+// True, after printing the command's usage, its summary and `details`, when `words` holds
+// --help.
+bool HelpAsked(const char* name, const std::vector<std::string>& words, const char* details = "");
+
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes);
 // Writes a whole file; false when it cannot be created or written.

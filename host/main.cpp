@@ -68,6 +68,18 @@ std::optional<long long> Args::GetNumber(const std::string& name, long long fall
     return value;
 }
 
+bool HelpAsked(const char* name, const std::vector<std::string>& words, const char* details) {
+    bool asked = false;
+    for (const std::string& word : words)
+        asked = asked || word == "--help";
+    if (!asked)
+        return false;
+    for (const Command& command : Commands())
+        if (std::strcmp(command.name, name) == 0)
+            std::printf("usage: vantel %s\n%s\n%s", command.usage, command.summary, details);
+    return true;
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
