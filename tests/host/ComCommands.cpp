@@ -2,6 +2,7 @@
 // machine of their own: what they print and their exit statuses.
 #include "stdafx.h"
 #include "command/ComTestKit.h"
+#include "support/HostRuns.h"
 
 #include <filesystem>
 
@@ -12,11 +13,7 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
     std::filesystem::create_directories(dir.File("pc/Sub"));
     testsupport::WriteFileBytes(dir.File("pc/rose.kst"), rose);
     const std::string put = "put " + dir.File("rose.kst");
-    const struct {
-        std::string args;
-        int status;
-        const char* printed;
-    } runs[] = {
+    const std::vector<testsupport::HostRun> runs = {
         {"status", 0, "not running"},
         {put + " --to '\\EMB\\ROSE.KST'", 0, "bytes"},
         {"get '\\EMB\\ROSE.KST' --out " + dir.File("back.kst"), 0, "bytes"},
@@ -26,15 +23,7 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
         {"folderinfo " + dir.File("pc") + " --out " + dir.File("blob"), 0, "2 entries, 52 bytes"},
     };
     std::string output;
-    for (const auto& run : runs) {
-        EXPECT_EQ(run.status,
-                  testsupport::RunCommand("VANTEL_MACHINE=embedded:" + dir.File("machine") + " " +
-                                              VANTEL_HOST_EXE + " " + run.args + " 2>&1",
-                                          &output))
-            << run.args << "\n"
-            << output;
-        EXPECT_NE(std::string::npos, output.find(run.printed)) << run.args << "\n" << output;
-    }
+    testsupport::ExpectHostRuns(dir.File("machine"), runs, &output);
     EXPECT_NE(std::string::npos, output.find("Sub\\")) << output;
     EXPECT_EQ(rose, testsupport::ReadFileBytes(dir.File("back.kst")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("none.kst")));

@@ -1,7 +1,7 @@
 // vantel convert, divide, put and preview with DST and EXP files, run as the program itself.
 #include "stdafx.h"
 #include "formats/Dst.h"
-#include "support/TestSupport.h"
+#include "support/HostRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -35,38 +35,27 @@ TEST(InterchangeCommands, ConvertDividePutAndPreview) {
     WriteZigZag(dir.File("wide.dst"), 10, 1500);
     testsupport::WriteFileBytes(dir.File("broken.dst"), std::vector<uint8_t>(600, ' '));
     const std::string rose = dir.File("rose.dst");
-    const struct {
-        std::string args;
-        int status;
-        const char* printed;
-    } runs[] = {
-        {"sample --colours 3 --out " + rose, 0, "DST design"},
-        {"convert " + rose + " " + dir.File("rose.kst") + " --hoop 2", 0, "entries 1 to 3"},
-        {"convert " + dir.File("rose.kst") + " " + dir.File("rose.exp"), 0, "3 colour blocks"},
-        {"convert " + dir.File("big.dst") + " " + dir.File("big.kst"), 1, "vantel divide"},
-        {"divide " + dir.File("big.dst") + " --budget 50000 --out " + dir.File("parts"), 0,
-         "big_3.kst"},
-        {"convert " + dir.File("wide.dst") + " " + dir.File("wide.kst"), 0, "not fit hoop C/D"},
-        {"convert " + dir.File("broken.dst") + " " + dir.File("b.kst"), 1, "offset 0: the header"},
-        {"convert " + rose + " " + dir.File("b.kst+"), 2, "design application's own"},
-        {"convert " + dir.File("rose.kst") + " " + dir.File("b.kst"), 2, "nothing to convert"},
-        {"convert " + rose + " " + dir.File("b.txt"), 2, "is neither"},
-        {"put " + dir.File("rose.exp"), 0, "\\EMB\\rose.kst on medium 1"},
-        {"get '\\EMB\\rose.kst' --out " + dir.File("back.kst"), 0, "bytes"},
-        {"preview " + rose, 1, "--terminal"},
-        {"preview " + rose + " --out x.gif", 2, ".svg or a .png"},
-        {"preview " + rose + " --terminal --size 20", 0, "\xe2\x96\x80\x1b[0m"},
-    };
-    for (const auto& run : runs) {
-        std::string output;
-        EXPECT_EQ(run.status,
-                  testsupport::RunCommand("VANTEL_MACHINE=embedded:" + dir.File("machine") + " " +
-                                              VANTEL_HOST_EXE + " " + run.args + " 2>&1",
-                                          &output))
-            << run.args << "\n"
-            << output;
-        EXPECT_NE(std::string::npos, output.find(run.printed)) << run.args << "\n" << output;
-    }
+    testsupport::ExpectHostRuns(
+        dir.File("machine"),
+        {
+            {"sample --colours 3 --out " + rose, 0, "DST design"},
+            {"convert " + rose + " " + dir.File("rose.kst") + " --hoop 2", 0, "entries 1 to 3"},
+            {"convert " + dir.File("rose.kst") + " " + dir.File("rose.exp"), 0, "3 colour blocks"},
+            {"convert " + dir.File("big.dst") + " " + dir.File("big.kst"), 1, "vantel divide"},
+            {"divide " + dir.File("big.dst") + " --budget 50000 --out " + dir.File("parts"), 0,
+             "big_3.kst"},
+            {"convert " + dir.File("wide.dst") + " " + dir.File("wide.kst"), 0, "not fit hoop C/D"},
+            {"convert " + dir.File("broken.dst") + " " + dir.File("b.kst"), 1,
+             "offset 0: the header"},
+            {"convert " + rose + " " + dir.File("b.kst+"), 2, "design application's own"},
+            {"convert " + dir.File("rose.kst") + " " + dir.File("b.kst"), 2, "nothing to convert"},
+            {"convert " + rose + " " + dir.File("b.txt"), 2, "is neither"},
+            {"put " + dir.File("rose.exp"), 0, "\\EMB\\rose.kst on medium 1"},
+            {"get '\\EMB\\rose.kst' --out " + dir.File("back.kst"), 0, "bytes"},
+            {"preview " + rose, 1, "--terminal"},
+            {"preview " + rose + " --out x.gif", 2, ".svg or a .png"},
+            {"preview " + rose + " --terminal --size 20", 0, "\xe2\x96\x80\x1b[0m"},
+        });
     // The plain design from DST: well formed within the machine's limits, numbered colours, type
     // 0, the hoop asked for; the machine keeps the same one sent from EXP.
     for (const char* name : {"rose.kst", "back.kst"}) {
