@@ -151,7 +151,8 @@ std::vector<uint8_t> WriteKst(const Design& design, LONG hoop) {
     header.nUnits = static_cast<LONG>(units.size() / 2);
     header.nHoop = hoop;
     const Extents e = StitchExtents(design);
-    KstSetExtents(&header, e.left, e.top, e.right, e.bottom);
+    auto field = [](long long value) { return static_cast<LONG>(std::min(value, 0x7FFFFFFFLL)); };
+    KstSetExtents(&header, field(e.left), field(e.top), field(e.right), field(e.bottom));
 
     std::vector<uint8_t> out(reinterpret_cast<const uint8_t*>(&header),
                              reinterpret_cast<const uint8_t*>(&header) + sizeof header);

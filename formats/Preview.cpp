@@ -112,9 +112,7 @@ bool ReadHalves(const uint8_t* data, size_t size, std::vector<Half>& halves, std
         while (left > 0) {
             Half half;
             std::string why;
-            DWORD proper = 0;
-            if (!KstCheckStructure(at, left, FALSE, &proper) || proper > left ||
-                !ReadKst(at, left, half.design, why)) {
+            if (!ReadKst(at, left, half.design, why)) {
                 error = "its trailer section " + std::to_string(i + 1) +
                         " holds a malformed large-hoop half";
                 return false;
@@ -123,9 +121,10 @@ bool ReadHalves(const uint8_t* data, size_t size, std::vector<Half>& halves, std
             half.blocks = LongAt(at + 24);
             half.section = sections[i].nType;
             halves.push_back(std::move(half));
+            // Read, the half lies inside the body; its padding may be all that is missing.
             const size_t units = static_cast<size_t>(LongAt(at + 28));
-            const size_t length = std::min<size_t>(
-                left, LongAt(at) + 2 * (units + units % 2)); // proper + padding, within the body
+            const size_t length =
+                std::min<size_t>(left, static_cast<DWORD>(LongAt(at)) + 2 * (units + units % 2));
             at += length;
             left -= length;
         }
