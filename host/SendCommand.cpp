@@ -1,10 +1,11 @@
 // vantel send: sends design files to a folder of the machine with the "Send Designs" dialog
-// (CSendDlg): by their PC paths, or read into memory first with --direct.
+// (CSendDlg): by their PC paths, or read into memory first with --direct. Designs of other
+// kinds (.kst+, .dst, .exp) are converted in memory, so they always go in direct mode.
 #include "ComHost.h"
+#include "DesignFiles.h"
 #include "frame/VantelPrintUsb.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <list>
 
 namespace {
@@ -22,10 +23,17 @@ int RunSend(const std::vector<std::string>& words) {
         return 2;
     }
     const std::vector<std::string>& files = args.Positional();
-    const bool direct = args.Has("direct");
+    bool direct = args.Has("direct");
+    for (const std::string& file : files) {
+        if (!direct && host::KindOfPath(file) != host::DesignKind::Plain) {
+            std::printf("(%s is converted in memory: the designs are sent from memory)\n",
+                        file.c_str());
+            direct = true;
+        }
+    }
 
     // Direct mode: the designs in memory, each named on the machine after its file.
-    std::list<std::vector<unsigned char>> contents;
+    std::list<host::MachineDesign> contents;
     std::list<CFileData> designs;
     CObList list;
     // File mode: the paths in FILEINFO slots.
@@ -40,15 +48,16 @@ int RunSend(const std::vector<std::string>& words) {
             }
             continue;
         }
-        contents.emplace_back();
-        if (!host::ReadWholeFile(file, contents.back())) {
-            std::fprintf(stderr, "vantel send: cannot read %s; nothing was sent\n", file.c_str());
+        host::MachineDesign& loaded = contents.emplace_back();
+        const std::string problem = host::LoadDesignForMachine(file, loaded);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "vantel send: %s; nothing was sent\n", problem.c_str());
             return 1;
         }
         CFileData& design = designs.emplace_back();
-        design.m_pData = reinterpret_cast<DWORD_PTR>(contents.back().data());
-        design.m_nLength = static_cast<int>(contents.back().size());
-        design.m_strFileName = std::filesystem::path(file).filename().string().c_str();
+        design.m_pData = reinterpret_cast<DWORD_PTR>(loaded.bytes.data());
+        design.m_nLength = static_cast<int>(loaded.bytes.size());
+        design.m_strFileName = loaded.name.c_str();
         list.AddTail(reinterpret_cast<CObject*>(&design));
     }
 

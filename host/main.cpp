@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
             continue;
         for (const std::string& arg : args) {
             if (arg == "--help" || arg == "-h") {
-                std::printf("usage: vantel %s\n\n%s\n", command.usage, command.summary);
+                std::printf("usage: vantel %s\n\n%s\n%s", command.usage, command.summary,
+                            command.details != nullptr ? command.details : "");
                 return 0;
             }
         }

@@ -2,6 +2,7 @@
 // embedded machine of their own: what they print and their exit statuses.
 #include "stdafx.h"
 #include "command/ComTestKit.h"
+#include "support/HostRuns.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -17,11 +18,7 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
     testsupport::WriteFileBytes(dir.File("pc/rose.kst"), rose);
     testsupport::WriteFileBytes(dir.File("pc/Sub/tulip.kst"), rose);
     const std::string put = "put " + dir.File("rose.kst");
-    const struct {
-        std::string args;
-        int status;
-        const char* printed;
-    } runs[] = {
+    const std::vector<testsupport::HostRun> runs = {
         {"status", 0, "not running"},
         {put + " --to '\\EMB\\ROSE.KST'", 0, "bytes"},
         {"get '\\EMB\\ROSE.KST' --out " + dir.File("back.kst"), 0, "bytes"},
@@ -33,6 +30,9 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
         {"send " + dir.File("pc/Sub/tulip.kst") + " --to '\\EMB' --direct", 0,
          "1 of 1 designs sent"},
         {"send " + dir.File("none.kst") + " --to '\\EMB' --direct", 1, "cannot read"},
+        {"sample --out " + dir.File("pc/Sub/moss.dst"), 0, "moss.dst"},
+        {"send " + dir.File("pc/Sub/moss.dst") + " --to '\\EMB'", 0, "1 of 1 designs sent"},
+        {"ls", 0, "moss.kst"},
         {"receive '\\EMB\\tulip.kst' '\\EMB\\TULIP.KST' --to " + dir.File("pc/Sub"), 0,
          "Sub/temp.kst\n"},
         {"receive '\\EMB\\rose.kst' --to " + dir.File("none"), 2, "not a folder"},
@@ -45,16 +45,7 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
         {"folderinfo " + dir.File("pc") + " --out " + dir.File("blob"), 0, "2 entries, 52 bytes"},
     };
     std::string output;
-    for (const auto& run : runs) {
-        EXPECT_EQ(run.status,
-                  testsupport::RunCommand("TMPDIR=" + dir.Path() +
-                                              " VANTEL_MACHINE=embedded:" + dir.File("machine") +
-                                              " " + VANTEL_HOST_EXE + " " + run.args + " 2>&1",
-                                          &output))
-            << run.args << "\n"
-            << output;
-        EXPECT_NE(std::string::npos, output.find(run.printed)) << run.args << "\n" << output;
-    }
+    testsupport::ExpectHostRuns(dir.File("machine"), runs, &output);
     EXPECT_NE(std::string::npos, output.find("Sub\\")) << output;
     EXPECT_TRUE(std::filesystem::exists(dir.File("pc/Sub/temp.KST"))) << "beside temp.kst";
     EXPECT_EQ(rose, testsupport::ReadFileBytes(dir.File("back.kst")));
