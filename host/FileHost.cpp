@@ -1,5 +1,6 @@
 #include "FileHost.h"
 
+#include "command/FolderInfo.h"
 #include "frame/VantelPrintUsb.h"
 
 #include <chrono>
@@ -28,11 +29,9 @@ bool FolderList::Fill(unsigned short medium, const std::string& folder) {
         return false;
     const BYTE* record = dialog.GetFolderInfo();
     for (int i = 0; i < dialog.GetFileCount(); ++i) {
-        DWORD length = 0;
-        std::memcpy(&length, record, sizeof length);
-        const char* name = reinterpret_cast<const char*>(record + 16);
-        m_list.InsertItem(i, std::string(name, strnlen(name, length - 16)).c_str());
-        record += length;
+        FOLDERINFO_RECORD read;
+        record = FolderInfoRead(record, &read);
+        m_list.InsertItem(i, read.strName);
     }
     return true;
 }

@@ -54,13 +54,10 @@ int RunLs(const std::vector<std::string>& words) {
         result = dialog.DoModal();
         const BYTE* record = dialog.GetFolderInfo();
         for (int i = 0; result == IDOK && i < dialog.GetFileCount(); ++i) {
-            LONG field[4];
-            std::memcpy(field, record, sizeof field);
-            const char* name = reinterpret_cast<const char*>(record + FOLDERINFO_RECORD_HEADER);
+            FOLDERINFO_RECORD read;
+            record = FolderInfoRead(record, &read);
             records.push_back(
-                Record{field[1], field[2], field[3],
-                       std::string(name, strnlen(name, field[0] - FOLDERINFO_RECORD_HEADER))});
-            record += field[0];
+                Record{read.nKind, read.nWidth, read.nHeight, static_cast<LPCSTR>(read.strName)});
         }
     }
     if (result != IDOK) {

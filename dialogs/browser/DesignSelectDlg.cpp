@@ -36,12 +36,6 @@ CString LowerBaseName(const CString& strName) {
     return strBase;
 }
 
-LONG ReadLong(const BYTE* p) {
-    LONG n;
-    memcpy(&n, p, sizeof n);
-    return n;
-}
-
 } // namespace
 
 IMPLEMENT_DYNAMIC(CDesignSelectDlg, CDialog)
@@ -143,16 +137,14 @@ void CDesignSelectDlg::FillItems(int nCount, const BYTE* pRecord) {
             MessageBox("Short of memory space.", "Error", MB_ICONHAND);
             return;
         }
-        pItem->dwLength = static_cast<DWORD>(ReadLong(pRecord));
-        pItem->nKind = ReadLong(pRecord + 4);
-        pItem->nWidth = ReadLong(pRecord + 8);
-        pItem->nHeight = ReadLong(pRecord + 12);
-        // The name ends at its terminator or at the record's end, whichever comes first (the
-        // folder-list dialog hands on whole records only).
-        const char* pName = reinterpret_cast<const char*>(pRecord + FOLDERINFO_RECORD_HEADER);
-        const size_t nRoom = pItem->dwLength - FOLDERINFO_RECORD_HEADER;
-        pItem->strName = CString(pName, static_cast<int>(strnlen(pName, nRoom)));
-        pRecord += pItem->dwLength;
+        // Whole records only: the folder-list dialog hands on no other.
+        FOLDERINFO_RECORD record;
+        pRecord = FolderInfoRead(pRecord, &record);
+        pItem->dwLength = record.dwLength;
+        pItem->nKind = record.nKind;
+        pItem->nWidth = record.nWidth;
+        pItem->nHeight = record.nHeight;
+        pItem->strName = record.strName;
 
         std::vector<FOLDERITEM*>* pTarget = NULL;
         if (pItem->nKind == FOLDERINFO_KIND_FOLDER) {

@@ -12,12 +12,6 @@ namespace {
 const char kTitle[] = "Delete";
 const char kFolderTitle[] = "Delete Folder";
 
-LONG ReadLong(const BYTE* p) {
-    LONG n;
-    memcpy(&n, p, sizeof n);
-    return n;
-}
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(CDeleteDlg, CWorkerDlg)
@@ -140,16 +134,13 @@ int CDeleteDlg::FolderDelete(WORD wMedium, CString strPath) {
         SetProgressRange(m_nCount);
         const BYTE* pRecord = pBlock + FOLDERINFO_COUNT_SIZE;
         for (DWORD k = 0; k < n; ++k) {
-            const DWORD dwRecord = static_cast<DWORD>(ReadLong(pRecord));
-            const char* pName = reinterpret_cast<const char*>(pRecord + FOLDERINFO_RECORD_HEADER);
-            const CString strName(
-                pName, static_cast<int>(strnlen(pName, dwRecord - FOLDERINFO_RECORD_HEADER)));
-            const CString strEntry = strPath + "\\" + strName;
-            if (ReadLong(pRecord + 4) == FOLDERINFO_KIND_FOLDER)
+            FOLDERINFO_RECORD record;
+            pRecord = FolderInfoRead(pRecord, &record);
+            const CString strEntry = strPath + "\\" + record.strName;
+            if (record.nKind == FOLDERINFO_KIND_FOLDER)
                 FolderDelete(wMedium, strEntry); // a failure has been shown there
             else
                 files.push_back(strEntry);
-            pRecord += dwRecord;
         }
     }
     free(pBlock);

@@ -6,6 +6,7 @@
 #include "dialogs/browser/SortListCtrl.h"
 #include "frame/VantelPrintUsb.h"
 #include "support/MachineSupport.h"
+#include "support/MessageBoxes.h"
 #include "support/UiDriver.h"
 #include "support/Watchdog.h"
 #include "usb/CommError.h"
@@ -26,21 +27,7 @@ namespace {
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
 
-// Message boxes as "caption: text", answered with OK.
-class Boxes : public emu::DesktopObserver {
-public:
-    Boxes() { emu::AddDesktopObserver(this); }
-    ~Boxes() override { emu::RemoveDesktopObserver(this); }
-    int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        texts.push_back(box.caption + ": " + box.text);
-        return IDOK;
-    }
-    std::vector<std::string> texts;
-
-private:
-    std::mutex m_mutex;
-};
+using Boxes = testsupport::MessageBoxes;
 
 // A folder-list dialog whose job and buffer can be looked at.
 class CFolderListProbe : public CIntormationDlg {
@@ -272,7 +259,7 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
     const Outcome failed = receive("LARGE.KST", 0);
     EXPECT_EQ(failed.design, withZero(large));
     EXPECT_TRUE(failed.companion.empty());
-    EXPECT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.Texts().size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(m_temp.Path())) << "no temporary file is left";
 }
 
@@ -288,7 +275,7 @@ TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
         },
         7);
     EXPECT_EQ(other.medium, 2u) << "the medium shown last";
-    EXPECT_EQ(boxes.texts.size(), 1u) << "medium 7's listing failed once";
+    EXPECT_EQ(boxes.Texts().size(), 1u) << "medium 7's listing failed once";
 
     BYTE* design = reinterpret_cast<BYTE*>(1);
     BYTE* companion = reinterpret_cast<BYTE*>(1);
@@ -319,13 +306,13 @@ TEST_F(BrowserTest, FolderListResults) {
         EXPECT_EQ(refused.GetFolderInfo(), nullptr);
         m_machine->ClearFaults();
     }
-    EXPECT_EQ(boxes.texts, (Names{"Design List: Cannot be received."})) << "-12 with detail 97";
+    EXPECT_EQ(boxes.Texts(), (Names{"Design List: Cannot be received."})) << "-12 with detail 97";
     {
         testsupport::Port holder(true, 0); // the device is held elsewhere
         CFolderListProbe held(1);
         EXPECT_EQ(held.DoModal(), IDCANCEL);
         EXPECT_FALSE(held.jobRan) << "no worker";
-        EXPECT_EQ(boxes.texts.size(), 2u);
+        EXPECT_EQ(boxes.Texts().size(), 2u);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "stdafx.h"
 #include "frame/VantelPrintUsb.h"
 #include "support/MachineSupport.h"
+#include "support/MessageBoxes.h"
 #include "support/UiDriver.h"
 #include "support/Watchdog.h"
 #include "usb/CommError.h"
@@ -22,26 +23,7 @@ using testsupport::MakeDesign;
 using testsupport::WaitFor;
 using Names = std::vector<std::string>;
 
-// Message boxes as "caption: text", answered with OK.
-class Boxes : public emu::DesktopObserver {
-public:
-    Boxes() { emu::AddDesktopObserver(this); }
-    ~Boxes() override { emu::RemoveDesktopObserver(this); }
-    int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_texts.push_back(box.caption + ": " + box.text);
-        return IDOK;
-    }
-    Names Texts() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_texts;
-    }
-    size_t Count() { return Texts().size(); }
-
-private:
-    std::mutex m_mutex;
-    Names m_texts;
-};
+using Boxes = testsupport::MessageBoxes;
 
 // The machine, a host list control, a dialog run modally while a user acts from another thread.
 class FilesTest : public ::testing::Test {
