@@ -1,16 +1,11 @@
 // The machine storage browser on the simulated machine: the folder-list dialog, the sortable
 // list, "Receive a Design" driven through the UI driver, and the hand-over of
 // ReceiveDesignDialog.
-#include "stdafx.h"
+#include "dialogs/DialogTestKit.h"
 #include "dialogs/browser/DesignSelectDlg.h"
 #include "dialogs/browser/SortListCtrl.h"
 #include "frame/VantelPrintUsb.h"
-#include "support/MachineSupport.h"
-#include "support/MessageBoxes.h"
-#include "support/UiDriver.h"
-#include "support/Watchdog.h"
 #include "usb/CommError.h"
-#include "usb/UsbTestKit.h"
 
 #include <emu_desktop.h>
 
@@ -27,27 +22,20 @@ namespace {
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
 
-using Boxes = testsupport::MessageBoxes;
+using dlgtest::Boxes;
 
 // A folder-list dialog whose job and buffer can be looked at.
-class CFolderListProbe : public CIntormationDlg {
+class CFolderListProbe : public dlgtest::Probe<CIntormationDlg> {
 public:
-    using CIntormationDlg::CIntormationDlg;
-    int RunJob() override {
-        jobRan = true;
-        return jobResult = CIntormationDlg::RunJob();
-    }
+    using Probe::Probe;
     BYTE* Buffer() const { return m_pBuffer; }
-    std::atomic<bool> jobRan{false};
-    std::atomic<int> jobResult{1};
 };
 
 // The machine (with designs put straight into its storage), a temporary folder of the test's
 // own, and the browser run on this thread while a user acts from another.
-class BrowserTest : public ::testing::Test {
+class BrowserTest : public dlgtest::MachineTest {
 protected:
-    BrowserTest() : m_hooked(std::make_shared<usbtest::HookedMachine>(m_machine.Shared())) {
-        emu::SelectMachine(m_hooked);
+    BrowserTest() {
         const char* old = std::getenv("TMPDIR");
         m_oldTemp = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
         setenv("TMPDIR", m_temp.Path().c_str(), 1);
@@ -57,7 +45,6 @@ protected:
             setenv("TMPDIR", m_oldTemp->c_str(), 1);
         else
             unsetenv("TMPDIR");
-        emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
     }
 
     void Folder(const std::string& name) { m_machine->GetStorage().MakeFolder(1, {"EMB"}, name); }
@@ -110,8 +97,6 @@ protected:
         return outcome;
     }
 
-    testsupport::TestMachine m_machine;
-    std::shared_ptr<usbtest::HookedMachine> m_hooked;
     testsupport::TempDir m_temp;
     std::optional<std::string> m_oldTemp;
 };
@@ -148,7 +133,7 @@ void Click(HWND dialog, int index) {
     WaitFor([&] { return ui::ListSelection(dialog, IDC_DESIGN_LIST) == index; });
 }
 
-using Names = std::vector<std::string>;
+using dlgtest::Names;
 
 TEST_F(BrowserTest, RootListsFoldersOnlyAndTheButtonsFollowClicks) {
     File({"EMB"}, "LOOSE.KST", Design(1));

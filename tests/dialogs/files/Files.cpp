@@ -1,14 +1,9 @@
 // The file-management dialogs on the simulated machine: the name rules of "Create Folder" and
 // the rename dialog, their commands on the machine, and the deletion of designs and of whole
 // folders with the order of its commands.
-#include "stdafx.h"
+#include "dialogs/DialogTestKit.h"
 #include "frame/VantelPrintUsb.h"
-#include "support/MachineSupport.h"
-#include "support/MessageBoxes.h"
-#include "support/UiDriver.h"
-#include "support/Watchdog.h"
 #include "usb/CommError.h"
-#include "usb/UsbTestKit.h"
 
 #include <emu_desktop.h>
 
@@ -19,17 +14,15 @@
 
 namespace {
 
+using dlgtest::Boxes;
+using dlgtest::Names;
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
-using Names = std::vector<std::string>;
 
-using Boxes = testsupport::MessageBoxes;
-
-// The machine, a host list control, a dialog run modally while a user acts from another thread.
-class FilesTest : public ::testing::Test {
+// The host's list control beside the machine.
+class FilesTest : public dlgtest::MachineTest {
 protected:
-    FilesTest() : m_hooked(std::make_shared<usbtest::HookedMachine>(m_machine.Shared())) {
-        emu::SelectMachine(m_hooked);
+    FilesTest() {
         m_window = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 100, 100, NULL,
                                    NULL, NULL, nullptr);
         m_list.SubclassWindow(m_window);
@@ -38,7 +31,6 @@ protected:
     ~FilesTest() override {
         m_list.UnsubclassWindow();
         DestroyWindow(m_window);
-        emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
     }
     void List(const Names& names) {
         for (const std::string& name : names)
@@ -50,21 +42,6 @@ protected:
     }
     void Dir(const machine::StoragePath& parent, const std::string& name) {
         ASSERT_EQ(m_machine->GetStorage().MakeFolder(1, parent, name), machine::StorageStatus::Ok);
-    }
-    bool Exists(const machine::StoragePath& path) {
-        return m_machine->GetStorage().Find(1, path).has_value();
-    }
-    template <class Dialog>
-    INT_PTR Run(Dialog& dialog, const char* caption, const std::function<void(HWND)>& user) {
-        testsupport::Watchdog watchdog(caption, 60);
-        std::thread acting([&] {
-            HWND hwnd = ui::WaitForWindow(caption);
-            ASSERT_NE(hwnd, nullptr) << caption;
-            user(hwnd);
-        });
-        const INT_PTR result = dialog.DoModal();
-        acting.join();
-        return result;
     }
     // The commands the machine received, as "cd PATH", "list", "del NAME", "folder MODE PATH".
     Names Commands() {
@@ -91,8 +68,6 @@ protected:
         return steps;
     }
 
-    testsupport::TestMachine m_machine;
-    std::shared_ptr<usbtest::HookedMachine> m_hooked;
     HWND m_window;
     CListCtrl m_list;
 };
@@ -249,12 +224,7 @@ TEST_F(FilesTest, RenameDialogUpdatesTheHostsList) {
 
 // ---- Delete ----
 
-class DeleteProbe : public CDeleteDlg {
-public:
-    using CDeleteDlg::CDeleteDlg;
-    int RunJob() override { return jobResult = CDeleteDlg::RunJob(); }
-    std::atomic<int> jobResult{1};
-};
+using DeleteProbe = dlgtest::Probe<CDeleteDlg>;
 
 std::vector<FILEINFO> Records(const Names& names) {
     std::vector<FILEINFO> records(names.size());

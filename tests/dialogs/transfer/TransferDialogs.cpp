@@ -1,14 +1,10 @@
 // The send and receive dialogs on the simulated machine, driven as a user would: what they show
 // and send, how they end, cancelling at the moments that matter, the transfer mutex held by
 // another process, and a teardown that must serve the worker's messages.
-#include "stdafx.h"
+#include "dialogs/DialogTestKit.h"
 #include "frame/VantelPrintUsb.h"
 #include "support/ChildProcess.h"
 #include "usb/CommError.h"
-#include "support/MachineSupport.h"
-#include "support/UiDriver.h"
-#include "support/Watchdog.h"
-#include "usb/UsbTestKit.h"
 
 #include <emu_desktop.h>
 
@@ -89,45 +85,16 @@ private:
     std::mutex m_mutex;
 };
 
-// A dialog whose job's end is recorded.
-template <class Base> class Probe : public Base {
-public:
-    using Base::Base;
-    int RunJob() override {
-        jobRan = true;
-        const int result = Base::RunJob();
-        jobResult = result;
-        return result;
-    }
-    std::atomic<bool> jobRan{false};
-    std::atomic<int> jobResult{1};
-};
-using SendProbe = Probe<CSendDlg>;
-using ReceiveProbe = Probe<CReceiveDlg>;
-
-// The name in the name block of each command `code` the machine received, in order.
-std::vector<std::string> NamesSent(machine::Machine& machine, uint32_t code) {
-    std::vector<std::string> names;
-    const std::vector<machine::TraceEntry> trace = machine.Trace();
-    for (size_t i = 0; i + 1 < trace.size(); ++i) {
-        if (trace[i].kind == machine::IoKind::Control && trace[i].code == code)
-            names.push_back(reinterpret_cast<const char*>(trace[i + 1].block.data()));
-    }
-    return names;
-}
+using SendProbe = dlgtest::Probe<CSendDlg>;
+using dlgtest::NamesOf;
 
 std::vector<std::string> Strings(std::initializer_list<const char*> list) {
     return std::vector<std::string>(list.begin(), list.end());
 }
 
-// The machine, designs in memory and on the PC, and a run of a dialog under a watchdog.
-class TransferTest : public ::testing::Test {
+// Designs in memory and on the PC for the machine.
+class TransferTest : public dlgtest::MachineTest {
 protected:
-    TransferTest() : m_hooked(std::make_shared<usbtest::HookedMachine>(m_machine.Shared())) {
-        emu::SelectMachine(m_hooked);
-    }
-    ~TransferTest() override { emu::SelectMachine(std::shared_ptr<machine::Endpoint>()); }
-
     // Designs in memory named a.kst, b.kst, ... (`bad` is not a design the machine accepts).
     CObList& Designs(int count, int bad = -1) {
         for (int i = 0; i < count; ++i) {
@@ -156,25 +123,8 @@ protected:
         return records;
     }
     // Whether the design "\\EMB\\<name>" is stored on medium 1.
-    bool OnMachine(const std::string& name) {
-        return m_machine->GetStorage().Find(1, {"EMB", name}).has_value();
-    }
+    bool OnMachine(const std::string& name) { return Exists({"EMB", name}); }
 
-    template <class Dialog> INT_PTR Run(Dialog& dialog) {
-        testsupport::Watchdog watchdog("a transfer dialog", 60);
-        return dialog.DoModal();
-    }
-    // Clicks Cancel from another thread once `ready` holds and Cancel is enabled.
-    std::thread CancelWhen(const char* caption, std::function<bool()> ready) {
-        return std::thread([=] {
-            HWND dialog = ui::WaitForWindow(caption);
-            ASSERT_TRUE(WaitFor([&] { return ready() && ui::IsControlEnabled(dialog, IDCANCEL); }));
-            ui::ClickButton(dialog, IDCANCEL);
-        });
-    }
-
-    testsupport::TestMachine m_machine;
-    std::shared_ptr<usbtest::HookedMachine> m_hooked;
     testsupport::TempDir m_pc;
     std::list<std::vector<uint8_t>> m_bytes;
     std::list<CFileData> m_designs;
@@ -226,7 +176,7 @@ TEST_F(TransferTest, FolderEndingWithBackslash) {
     std::vector<FILEINFO> files = Files({"d.kst"});
     CSendDlg file(files.data(), 1, 1, "\\EMB\\");
     EXPECT_EQ(Run(file), IDOK);
-    EXPECT_EQ(NamesSent(*m_machine, machine::kSendDesignName),
+    EXPECT_EQ(NamesOf(*m_machine, machine::kSendDesignName),
               Strings({"\\EMB\\\\a.kst", "\\EMB\\d.kst"}));
 }
 
@@ -299,11 +249,10 @@ TEST_F(TransferTest, CancelWhileTheMachineStores) {
     m_machine->SetStoringPolls(100000);
     std::vector<FILEINFO> files = Files({"a.kst"});
     SendProbe dialog(files.data(), 1, 1, "\\EMB");
-    std::thread user = CancelWhen("Send Designs", [&] {
-        return NamesSent(*m_machine, machine::kSendDesignName).size() == 1;
-    });
-    EXPECT_EQ(Run(dialog), IDCANCEL);
-    user.join();
+    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] {
+                      return NamesOf(*m_machine, machine::kSendDesignName).size() == 1;
+                  })),
+              IDCANCEL);
     EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_CANCELLED) << "the worker has ended";
     EXPECT_TRUE(watch.boxes.empty());
     testsupport::Port exclusive(true, 0);
@@ -337,9 +286,8 @@ TEST_F(TransferTest, TeardownServesTheWorkersMessages) {
     int sent = -1;
     CStuckBarSendDlg dialog(&Designs(1), 1, "\\EMB", &sent);
     // The probe's port and the job's port have been closed: the worker waits for the bar.
-    std::thread user = CancelWhen("Send Designs", [&] { return m_hooked->closes == 2; });
-    EXPECT_EQ(Run(dialog), IDCANCEL);
-    user.join();
+    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] { return m_hooked->closes == 2; })),
+              IDCANCEL);
     EXPECT_TRUE(dialog.blocked) << "the worker was waiting for this thread at the teardown";
     EXPECT_EQ(sent, 1);
 }
