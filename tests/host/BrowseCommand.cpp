@@ -15,6 +15,9 @@
 
 namespace {
 
+// Real time a screen or the program's end is waited for: generous, for a loaded machine.
+const int kPatienceMs = 60000;
+
 // vantel browse on a pseudo-terminal of its own.
 class Browse {
 public:
@@ -37,18 +40,20 @@ public:
     // The last whole screen drawn (escape sequences taken out), once it holds all of `texts`.
     std::string Shows(std::initializer_list<const char*> texts) {
         std::string frame;
-        const bool shown = testsupport::WaitFor([&] {
-            Read(10);
-            const size_t end = m_output.rfind("\x1b[J");
-            if (end == std::string::npos)
-                return false;
-            const size_t begin = m_output.rfind("\x1b[H", end);
-            frame = Plain(m_output.substr(begin, end - begin));
-            for (const char* text : texts)
-                if (frame.find(text) == std::string::npos)
+        const bool shown = testsupport::WaitFor(
+            [&] {
+                Read(10);
+                const size_t end = m_output.rfind("\x1b[J");
+                if (end == std::string::npos)
                     return false;
-            return true;
-        });
+                const size_t begin = m_output.rfind("\x1b[H", end);
+                frame = Plain(m_output.substr(begin, end - begin));
+                for (const char* text : texts)
+                    if (frame.find(text) == std::string::npos)
+                        return false;
+                return true;
+            },
+            kPatienceMs);
         EXPECT_TRUE(shown) << "the last screen:\n" << frame;
         return frame;
     }
@@ -58,10 +63,12 @@ public:
     // The exit status once the program has ended; what it printed after its last screen.
     int Exit(std::string& after, termios& settings) {
         int status = -1;
-        testsupport::WaitFor([&] {
-            Read(10);
-            return waitpid(m_child, &status, WNOHANG) == m_child;
-        });
+        testsupport::WaitFor(
+            [&] {
+                Read(10);
+                return waitpid(m_child, &status, WNOHANG) == m_child;
+            },
+            kPatienceMs);
         tcgetattr(m_master, &settings);
         while (Read(50))
             ;
