@@ -5,7 +5,7 @@ BUILD   ?= build
 CHECK   ?= build-check
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test demo check bench format clean
+.PHONY: all deps build test demo check bench format clean windows windows-test
 
 all: build
 
@@ -28,6 +28,16 @@ check: test
 	cmake --build $(CHECK) -j $(JOBS)
 	cd $(CHECK) && ctest --output-on-failure -j $(JOBS)
 
+# VantelPrintUsb.dll and vantel.exe cross-built with mingw-w64 for i686 and x86_64 into
+# build-windows-<arch>/bin, with their checks; then the builds under Wine and Xvfb, taking the
+# pictures of the dialogs in docs/dialogs/.
+windows: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	bash scripts/windows.sh $(BUILD)
+
+windows-test: windows
+	bash scripts/windows-test.sh
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
@@ -35,4 +45,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(CHECK)
+	rm -rf $(BUILD) $(CHECK) build-windows-i686 build-windows-x86_64
