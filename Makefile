@@ -9,7 +9,7 @@ TSAN    ?= build-tsan
 TSAN_TESTS ?= dialogs
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test demo check tsan bench format clean
+.PHONY: all deps build test demo check tsan bench format clean windows windows-test
 
 all: build
 
@@ -43,6 +43,16 @@ tsan: deps
 	        --gtest_brief=1 || exit 1; \
 	done
 
+# VantelPrintUsb.dll and vantel.exe cross-built with mingw-w64 for i686 and x86_64 into
+# build-windows-<arch>/bin, with their checks; then the builds under Wine and Xvfb, taking the
+# pictures of the dialogs in docs/dialogs/.
+windows: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	bash scripts/windows.sh $(BUILD)
+
+windows-test: windows
+	bash scripts/windows-test.sh
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
@@ -50,4 +60,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(CHECK) $(TSAN)
+	rm -rf $(BUILD) $(CHECK) $(TSAN) build-windows-i686 build-windows-x86_64

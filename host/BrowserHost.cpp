@@ -63,13 +63,4 @@ bool BrowserSession::Report(const std::string& folder) const {
     return true;
 }
 
-bool CheckOutputFolder(const char* command, const std::string& folder) {
-    std::error_code error;
-    if (std::filesystem::is_directory(folder, error))
-        return true;
-    std::fprintf(stderr, "vantel %s: %s is not a folder; create it first\n", command,
-                 folder.c_str());
-    return false;
-}
-
 } // namespace host

@@ -36,7 +36,4 @@ private:
     char m_name[1024] = {};
 };
 
-// Whether `folder` is a folder to write into (a message on stderr when not).
-bool CheckOutputFolder(const char* command, const std::string& folder);
-
 } // namespace host

@@ -1,8 +1,12 @@
 #include "ComHost.h"
 
-#include <csignal>
 #include <cstdio>
+#include <filesystem>
+
+#ifndef _WIN32
+#include <csignal>
 #include <pthread.h>
+#endif
 
 namespace host {
 
@@ -13,6 +17,35 @@ ComHost::ComHost(FILE* out)
 ComHost::~ComHost() {
     ::DestroyWindow(m_owner);
 }
+
+#ifdef _WIN32
+
+namespace {
+InterruptWatch* s_watch = nullptr; // the watch the console's handler calls
+} // namespace
+
+InterruptWatch::InterruptWatch(std::function<void(const InterruptWatch&)> onInterrupt)
+    : m_onInterrupt(std::move(onInterrupt)) {
+    s_watch = this;
+    ::SetConsoleCtrlHandler(&InterruptWatch::OnConsoleControl, TRUE);
+}
+
+InterruptWatch::~InterruptWatch() {
+    m_stopping = true;
+    ::SetConsoleCtrlHandler(&InterruptWatch::OnConsoleControl, FALSE);
+    s_watch = nullptr;
+}
+
+BOOL WINAPI InterruptWatch::OnConsoleControl(DWORD /*dwType*/) {
+    InterruptWatch* watch = s_watch;
+    if (watch == nullptr || watch->m_stopping)
+        return FALSE;
+    watch->m_interrupted = true;
+    watch->m_onInterrupt(*watch);
+    return TRUE;
+}
+
+#else
 
 namespace {
 
@@ -49,6 +82,8 @@ InterruptWatch::~InterruptWatch() {
     m_thread.join();
 }
 
+#endif
+
 std::function<void(const InterruptWatch&)> PressCancelOf(const std::string& caption) {
     return [caption](const InterruptWatch& watch) {
         while (!watch.Stopping()) {
@@ -75,6 +110,15 @@ int DialogOutcome(const char* command, INT_PTR result, const InterruptWatch& int
     else
         std::printf("%s: failed (the message above says why)\n", command);
     return 1;
+}
+
+bool CheckOutputFolder(const char* command, const std::string& folder) {
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error))
+        return true;
+    std::fprintf(stderr, "vantel %s: %s is not a folder; create it first\n", command,
+                 folder.c_str());
+    return false;
 }
 
 namespace {

@@ -11,7 +11,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#ifndef _WIN32
 #include <thread>
+#endif
 
 namespace host {
 
@@ -31,8 +33,9 @@ private:
 };
 
 // Ctrl-C for the object's life: SIGINT and SIGTERM are taken by a thread of the watch's own
-// (no other thread of the process sees them), which calls `onInterrupt` for each of them.
-// `onInterrupt` should give up when Stopping() says the watch is going away.
+// (no other thread of the process sees them), which calls `onInterrupt` for each of them; on
+// Windows Ctrl-C, Ctrl-Break and closing the console call it on the console's thread (one watch
+// at a time). `onInterrupt` should give up when Stopping() says the watch is going away.
 class InterruptWatch {
 public:
     explicit InterruptWatch(std::function<void(const InterruptWatch&)> onInterrupt);
@@ -48,7 +51,11 @@ private:
     std::function<void(const InterruptWatch&)> m_onInterrupt;
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_interrupted{false};
+#ifdef _WIN32
+    static BOOL WINAPI OnConsoleControl(DWORD dwType);
+#else
     std::thread m_thread;
+#endif
 };
 
 // What Ctrl-C does to a dialog: presses its Cancel button as a user would, as soon as the
@@ -58,6 +65,9 @@ std::function<void(const InterruptWatch&)> PressCancelOf(const std::string& capt
 // Says how a library dialog ended ("done", "cancelled" after Ctrl-C, "failed" when it showed
 // why) and gives the command's exit status: 0 for IDOK, 1 otherwise.
 int DialogOutcome(const char* command, INT_PTR result, const InterruptWatch& interrupt);
+
+// Whether `folder` is a folder to write into (a message on stderr when not).
+bool CheckOutputFolder(const char* command, const std::string& folder);
 
 // The --medium option: 1 built-in memory, 2 ATA card, 3 USB memory, 4 the sewing design;
 // `fallback` when it is not given. Empty (with a message on stderr) for anything else.

@@ -1,7 +1,7 @@
 // vantel receive: copies designs from the machine into a PC folder with the "Receive Designs"
 // dialog (CReceiveDlg). Each lands there as "temp" with its own extension, the name the
 // library gives every received design.
-#include "BrowserHost.h"
+#include "ComHost.h"
 #include "frame/VantelPrintUsb.h"
 
 #include <cstdio>
