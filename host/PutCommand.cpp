@@ -5,12 +5,13 @@
 #include "command/Com.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
 const char kDetails[] =
-    "FILE is a .kst, .kst+, .dst or .exp file; all but a .kst are converted in memory. "
-    "MACHINEPATH\n"
+    "FILE is a .kst, .kst+, .dst or .exp file; all but a .kst are converted in memory. Any other\n"
+    "file (a design's .rzf companion, say) is sent as it is. MACHINEPATH\n"
     "names the design on the machine; one that ends with a backslash is a folder, and the design\n"
     "goes into it under the file's name (with .kst); without --to it goes into \\EMB\\.\n";
 
@@ -27,7 +28,15 @@ int RunPut(const std::vector<std::string>& words) {
     }
     const std::string& file = args.Positional()[0];
     host::MachineDesign design;
-    const std::string problem = host::LoadDesignForMachine(file, design);
+    std::string problem;
+    if (host::KindOfPath(file) != host::DesignKind::Unknown) {
+        problem = host::LoadDesignForMachine(file, design);
+    } else if (host::ReadWholeFile(file, design.bytes)) {
+        // Any other file (a design's ".rzf" companion, say) goes as it is: the machine decides.
+        design.name = std::filesystem::path(file).filename().string();
+    } else {
+        problem = "cannot read " + file;
+    }
     if (!problem.empty()) {
         std::fprintf(stderr, "vantel put: %s\n", problem.c_str());
         return 1;
