@@ -21,10 +21,7 @@ BOOL ComServiceEntryName(const BYTE* pData, DWORD dwLength, BOOL bParentAllowed,
 
 CString ComParentFolder(LPCSTR pszFolder) {
     CString strFolder(pszFolder != NULL ? pszFolder : "");
-    int nEnd = strFolder.GetLength();
-    while (nEnd > 0 && (strFolder[nEnd - 1] == '\\' || strFolder[nEnd - 1] == '/'))
-        --nEnd;
-    for (int i = nEnd - 1; i >= 0; --i) {
+    for (int i = strFolder.GetLength() - 1; i >= 0; --i) {
         if (strFolder[i] == '\\' || strFolder[i] == '/')
             return strFolder.Left(i);
     }

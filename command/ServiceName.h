@@ -14,6 +14,7 @@
 // be opened or created.
 BOOL ComServiceEntryName(const BYTE* pData, DWORD dwLength, BOOL bParentAllowed, CString& strName);
 
-// The folder above pszFolder: the text before its last separator ('\' or '/'), separators at
-// the end not counted; empty when there is none.
+// The folder above pszFolder: the text before its last separator ('\' or '/'), so that a
+// folder given with a separator at its end stays itself ("C:\Designs\" gives "C:\Designs",
+// "D:\" gives "D:"); empty when there is none.
 CString ComParentFolder(LPCSTR pszFolder);
