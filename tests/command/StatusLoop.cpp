@@ -244,13 +244,15 @@ TEST_F(StatusLoopTest, EntryNamesMustBeSingleComponents) {
     }
     EXPECT_FALSE(machine->SewingDesign(nullptr, nullptr));
     ASSERT_TRUE(machine->PutSewingDesign("ROSE.KST", rose));
-    for (const char* name : {"../evil.kst", "..\\evil.kst", "..", "Flowers/evil.kst"})
+    for (const char* name :
+         {"../evil.kst", "..\\evil.kst", "..", "Flowers/evil.kst", "aux.kst", "evil.kst:x"})
         Serve(5, name);
     Serve(3); // still serving
     EXPECT_EQ(0, Stop());
     EXPECT_EQ(errors, boxes.Texts()) << "refused names are stored silently nowhere";
-    for (const std::string& path : {pc.File("evil.kst"), designs + "/evil.kst",
-                                    designs + "/..\\evil.kst", flowers + "/evil.kst"})
+    for (const std::string& path :
+         {pc.File("evil.kst"), designs + "/evil.kst", designs + "/..\\evil.kst",
+          flowers + "/evil.kst", designs + "/aux.kst", designs + "/evil.kst:x"})
         EXPECT_FALSE(std::filesystem::exists(path)) << path;
 }
 
