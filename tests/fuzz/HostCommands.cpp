@@ -65,10 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
-#ifndef VANTEL_LIBFUZZER
-#include <gtest/gtest.h>
-
-TEST(FuzzHostCommands, AFewDesignFilesThroughInfoDivideAndConvert) {
+std::vector<fuzz::Seed> fuzz::TargetSeeds() {
     std::vector<fuzz::Seed> seeds;
     for (const fuzz::Seed& seed : fuzzdesign::PlainSeeds())
         if (seed.name == "sample 4 colours" || seed.name == "six sections")
@@ -76,6 +73,14 @@ TEST(FuzzHostCommands, AFewDesignFilesThroughInfoDivideAndConvert) {
     for (const fuzz::Seed& seed : fuzzdesign::ExtendedSeeds())
         if (seed.name == "large hoop")
             seeds.push_back(seed);
+    return seeds;
+}
+
+#ifndef VANTEL_LIBFUZZER
+#include <gtest/gtest.h>
+
+TEST(FuzzHostCommands, AFewDesignFilesThroughInfoDivideAndConvert) {
+    const std::vector<fuzz::Seed> seeds = fuzz::TargetSeeds();
     ASSERT_EQ(seeds.size(), 3u);
     fuzzdesign::RunTarget("HostCommands", seeds, 3);
     EXPECT_GT(fuzz::Counter("convertible"), 0);

@@ -95,7 +95,9 @@ void CheckDesign(const uint8_t* data, size_t size) {
     }
 }
 
-std::vector<fuzz::Seed> Seeds() {
+} // namespace
+
+std::vector<fuzz::Seed> fuzz::TargetSeeds() {
     std::vector<fuzz::Seed> seeds;
     for (const char* name : {"rose.kst", "..", ".", "Sub\\x.kst", "a/b", "Flowers", "rose.kst:x",
                              "CON", "com1.kst", "Lpt9 .kst", "nul..", "AUX  ", "COM\xB9.kst"})
@@ -120,8 +122,6 @@ std::vector<fuzz::Seed> Seeds() {
     return seeds;
 }
 
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckName(data, size);
     CheckBlob(data, size);
@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #include <gtest/gtest.h>
 
 TEST(FuzzServiceRequest, NamesBlobsAndDesignHeads) {
-    const fuzz::Report report = fuzzdesign::RunTarget("ServiceRequest", Seeds(), 20000);
+    const fuzz::Report report = fuzzdesign::RunTarget("ServiceRequest", fuzz::TargetSeeds(), 20000);
     EXPECT_GT(fuzz::Counter("name taken"), 100);
     EXPECT_GT(fuzz::Counter("device refused"), 100);
     EXPECT_GT(fuzz::Counter("records kept"), 100);
