@@ -3,9 +3,11 @@ MAKEFLAGS += --no-print-directory
 JOBS    ?= 2
 BUILD   ?= build
 CHECK   ?= build-check
+FUZZ    ?= build-fuzz
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test demo check bench format clean
+.PHONY: all deps build test demo check bench fuzz format clean
 
 all: build
 
@@ -31,8 +33,12 @@ check: test
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+# Every fuzz target as a libFuzzer fuzzer (clang, sanitizers) for FUZZ_SECONDS each.
+fuzz:
+	@bash scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS) $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(CHECK)
+	rm -rf $(BUILD) $(CHECK) $(FUZZ)
