@@ -4,10 +4,11 @@ JOBS    ?= 2
 BUILD   ?= build
 CHECK   ?= build-check
 FUZZ    ?= build-fuzz
+COVERAGE ?= build-coverage
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test demo check bench fuzz format clean
+.PHONY: all deps build test demo check bench fuzz coverage format clean
 
 all: build
 
@@ -37,8 +38,12 @@ bench: build
 fuzz:
 	@bash scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS) $(JOBS)
 
+# Line coverage of the test suite per folder (clang, llvm-cov).
+coverage:
+	@bash scripts/coverage.sh $(COVERAGE) $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(CHECK) $(FUZZ)
+	rm -rf $(BUILD) $(CHECK) $(FUZZ) $(COVERAGE)
