@@ -118,6 +118,8 @@ BENCHMARK(VantelConvertProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The console report, then the conversion's time as a ratio to its floor's.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // In colour on a terminal only, as the library's own reporter.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
