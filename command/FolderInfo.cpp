@@ -193,3 +193,16 @@ UINT FolderInfoFit(const BYTE* pBlob, UINT nSize, UINT nLimit, DWORD* pnCount) {
         *pnCount = nFit;
     return nAt;
 }
+
+const BYTE* FolderInfoRead(const BYTE* pRecord, FOLDERINFO_RECORD* pRead) {
+    LONG fields[4];
+    memcpy(fields, pRecord, sizeof fields);
+    pRead->dwLength = static_cast<DWORD>(fields[0]);
+    pRead->nKind = fields[1];
+    pRead->nWidth = fields[2];
+    pRead->nHeight = fields[3];
+    const char* pName = reinterpret_cast<const char*>(pRecord + FOLDERINFO_RECORD_HEADER);
+    pRead->strName = CString(
+        pName, static_cast<int>(strnlen(pName, pRead->dwLength - FOLDERINFO_RECORD_HEADER)));
+    return pRecord + pRead->dwLength;
+}

@@ -37,6 +37,20 @@ BOOL FolderInfoAcceptDesign(const BYTE* pData, size_t nLength, ULONGLONG nFileLe
 // for it cannot be had.
 BYTE* FolderInfoBuild(LPCSTR pszFolder, UINT* pnSize);
 
+// One record of a blob, read: its length, kind, width, height and entry name (which ends at its
+// terminator or at the record's end, whichever comes first).
+struct FOLDERINFO_RECORD {
+    DWORD dwLength;
+    LONG nKind;
+    LONG nWidth;
+    LONG nHeight;
+    CString strName;
+};
+// Reads the record at pRecord, which must be one of the whole records FolderInfoFit counts
+// (at least FOLDERINFO_RECORD_HEADER bytes, all of them inside the blob). Returns the next
+// record's address.
+const BYTE* FolderInfoRead(const BYTE* pRecord, FOLDERINFO_RECORD* pRead);
+
 // The length of the longest run of whole records at the start of the blob of nSize bytes
 // whose total (with the count) is at most nLimit, and the number of those records in
 // *pnCount. Records are walked as far as they lie inside nSize bytes and are at least

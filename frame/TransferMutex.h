@@ -6,6 +6,8 @@
 #include <afxmt.h>
 
 #define USBCOMM_MUTEX_NAME "472_USBCOMM_MUTEX"
+// How long (ms) its users wait for it before they report a time-out.
+#define USBCOMM_MUTEX_WAIT 3000
 
 // Not initially owned, default security. Constructed when the library is loaded, before its
 // entry point runs, and destroyed when it is unloaded, after its entry point has run.

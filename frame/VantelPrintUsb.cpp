@@ -5,6 +5,7 @@
 
 // The framework's extension-library support; included in this one source only.
 #include <afxdllx.h>
+#include <commctrl.h>
 
 static AFX_EXTENSION_MODULE VantelPrintUsbDLL = {FALSE, NULL, NULL, NULL, NULL};
 
@@ -15,6 +16,11 @@ extern "C" int APIENTRY DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID /*lp
         TRACE0("VantelPrintUsb.dll initializing\n");
         if (!AfxInitExtensionModule(VantelPrintUsbDLL, hInstance))
             return 0;
+        // The window classes of the common controls that the dialogs hold: the progress bar
+        // and the list view.
+        INITCOMMONCONTROLSEX controls = {sizeof(controls),
+                                         ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
         // Links itself into the host's chain of libraries and stays there until the process
         // ends (the process-detach call below deletes it).
         new CDynLinkLibrary(VantelPrintUsbDLL);

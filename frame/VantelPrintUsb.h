@@ -9,6 +9,13 @@
 #include "command/FileInfo.h"
 #include "design/Convert.h"
 #include "design/FileData.h"
+#include "dialogs/browser/IntormationDlg.h"
+#include "dialogs/browser/ReceiveDesignDialog.h"
+#include "dialogs/files/CreateDlg.h"
+#include "dialogs/files/DeleteDlg.h"
+#include "dialogs/files/RenameDlg.h"
+#include "dialogs/transfer/ReceiveDlg.h"
+#include "dialogs/transfer/SendDlg.h"
 
 // Whether the machine can be reached: true when the driver's device interface is present and
 // the device can be opened (the driver is installed, the machine is plugged in and switched on,

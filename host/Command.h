@@ -36,6 +36,7 @@ struct Command {
     const char* usage;
     const char* summary;
     CommandFunction run;
+    const char* details = nullptr; // more for --help, after the usage and the summary
 };
 
 // Registers a command; returns true so it can initialise a static.
@@ -51,6 +52,9 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 
 #define VANTEL_COMMAND_CONCAT2(a, b) a##b
 #define VANTEL_COMMAND_CONCAT(a, b) VANTEL_COMMAND_CONCAT2(a, b)
+#define VANTEL_COMMAND_WITH_DETAILS(name, usage, summary, details, function)                       \
+    static const bool VANTEL_COMMAND_CONCAT(s_registered_, __LINE__) =                             \
+        host::RegisterCommand(host::Command{name, usage, summary, function, details})
 #define VANTEL_COMMAND(name, usage, summary, function)                                             \
     static const bool VANTEL_COMMAND_CONCAT(s_registered_, __LINE__) =                             \
         host::RegisterCommand(host::Command{name, usage, summary, function})

@@ -1,6 +1,7 @@
 // vantel divide: cuts a design into parts of at most a given number of stitch units.
 #include "Command.h"
 #include "design/FileData.h"
+#include "host/DesignFiles.h"
 
 #include <cstdio>
 #include <cstring>
@@ -38,12 +39,23 @@ int RunDivide(const std::vector<std::string>& words) {
     const std::string path = args.Positional()[0];
     std::vector<BYTE> source;
     std::error_code error; // a folder is not read: reading one fails by exception
-    if (!std::filesystem::is_regular_file(path, error) || !host::ReadWholeFile(path, source))
+    // A DST or EXP design may be longer than the machine takes: dividing it is the way in.
+    const host::DesignKind kind = host::KindOfPath(path);
+    const bool converted = kind == host::DesignKind::Dst || kind == host::DesignKind::Exp;
+    if (converted) {
+        host::DesignFile file;
+        const std::string problem = host::ReadDesignFile(path, 0, file);
+        if (!problem.empty())
+            return Fail(problem, 1);
+        source = std::move(file.plain);
+    } else if (!std::filesystem::is_regular_file(path, error) ||
+               !host::ReadWholeFile(path, source)) {
         return Fail("cannot read " + path, 2);
+    }
     const size_t length = source.size();
     // The division trusts its source: check the design and its trailer first.
     DWORD proper = 0;
-    if (!KstCheckStructure(source.data(), length, TRUE, &proper) || length < proper)
+    if (!KstCheckStructure(source.data(), length, !converted, &proper) || length < proper)
         return Fail(path + " is not a well-formed design within 78 colours and 100000 units", 1);
     if (KstReadTrailer(source.data(), length, NULL, 0) < 0)
         return Fail(path + " has a malformed trailer", 1);
@@ -90,4 +102,4 @@ int RunDivide(const std::vector<std::string>& words) {
 } // namespace
 
 VANTEL_COMMAND("divide", "divide FILE --budget N [--first B] [--second B] --out DIR",
-               "cut a design into parts of at most N stitch units", RunDivide);
+               "cut a design (.kst, .dst, .exp) into parts of at most N stitch units", RunDivide);

@@ -4,13 +4,16 @@
 // (Windows version, driver file, setup information file, registry entry, all as the
 // emulation's VANTEL_WINDOWS_VERSION, VANTEL_WINDOWS_DIR and VANTEL_REGISTRY describe them) and
 // its questions, answered at the prompt (lines "y" or "n" on standard input; at the end of the
-// input, the question's default, No).
+// input, the question's default, No). On Windows the troubleshooting examines the computer
+// itself, its dialog and message boxes are real windows, and the shell opens the help file.
 #include "Command.h"
 #include "Presenter.h"
 
 #include <afxwin.h>
-#include <emu_desktop.h>
 #include <setupapi.h>
+#ifndef _WIN32
+#include <emu_desktop.h>
+#endif
 
 #include "driver/TroubleshootDriver.h"
 #include "usb/DriverInterface.h"
@@ -20,6 +23,7 @@
 
 namespace {
 
+#ifndef _WIN32
 // Says what the shell is asked to open (the help file about removing the driver by hand).
 class ShellReporter : public emu::DesktopObserver {
 public:
@@ -31,6 +35,7 @@ public:
         std::fflush(stdout);
     }
 };
+#endif
 
 // Whether a device interface of the machine's driver is present, looked up as the transport
 // looks it up.
@@ -76,7 +81,9 @@ int RunDoctor(const std::vector<std::string>& words) {
 
     // Questions are always read from standard input, so that answers can be piped in.
     host::Presenter presenter(stdout, isatty(fileno(stdout)) != 0, true);
+#ifndef _WIN32
     ShellReporter shell;
+#endif
     TroubleshootDriver(NULL);
     return bPresent ? 0 : 1;
 }

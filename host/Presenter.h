@@ -5,9 +5,28 @@
 // someone is at the terminal, every other box with its default button.
 #pragma once
 
+#include <cstdio>
+
+#ifdef _WIN32
+
+namespace host {
+
+// On Windows the library's dialogs and message boxes are real windows on the desktop, answered
+// there by the user: there is nothing for a presenter to do.
+class Presenter {
+public:
+    explicit Presenter(FILE* /*out*/ = stdout) {}
+    Presenter(FILE* /*out*/, bool /*drawInPlace*/, bool /*interactive*/) {}
+    Presenter(const Presenter&) = delete;
+    Presenter& operator=(const Presenter&) = delete;
+};
+
+} // namespace host
+
+#else
+
 #include <emu_desktop.h>
 
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
@@ -58,3 +77,5 @@ private:
 };
 
 } // namespace host
+
+#endif // _WIN32

@@ -1,8 +1,12 @@
 // vantel sample: writes a sample design of the machine's format.
 #include "Command.h"
+#include "host/DesignFiles.h"
 #include "host/DesignSample.h"
+#include "formats/Dst.h"
+#include "formats/Exp.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -42,13 +46,37 @@ int RunSample(const std::vector<std::string>& words) {
         std::fprintf(stderr, "vantel sample: %s\n", error.c_str());
         return 1;
     }
+    // A sample for other tools: the same needle path as DST or EXP, named after the file.
+    const host::DesignKind kind = host::KindOfPath(*out);
+    const bool interchange = kind == host::DesignKind::Dst || kind == host::DesignKind::Exp;
+    if (interchange && options.extended) {
+        std::fprintf(stderr, "vantel sample: --extended writes a .kst+ file, not %s\n",
+                     out->c_str());
+        return 2;
+    }
+    if (interchange) {
+        formats::Design design;
+        std::string problem;
+        formats::ReadKst(sample.bytes.data(), sample.bytes.size(), design, problem);
+        design.label = std::filesystem::path(*out).stem().string();
+        if (kind == host::DesignKind::Exp)
+            sample.bytes = formats::WriteExp(design);
+        else if (!formats::WriteDst(design, sample.bytes, problem)) {
+            std::fprintf(stderr, "vantel sample: %s\n", problem.c_str());
+            return 1;
+        }
+    }
     if (!host::WriteWholeFile(*out, sample.bytes.data(), sample.bytes.size())) {
         std::fprintf(stderr, "vantel sample: cannot write %s\n", out->c_str());
         return 1;
     }
     std::printf("%s: %s design, %zu bytes, %zu colours, %zu units, %zu block records, hoop %d",
-                out->c_str(), options.extended ? "extended" : "plain", sample.bytes.size(),
-                sample.parts.colourTable.size(), sample.parts.units.size() / 2,
+                out->c_str(),
+                kind == host::DesignKind::Dst   ? "DST"
+                : kind == host::DesignKind::Exp ? "EXP"
+                : options.extended              ? "extended"
+                                                : "plain",
+                sample.bytes.size(), sample.parts.colourTable.size(), sample.parts.units.size() / 2,
                 sample.parts.records.size(), static_cast<int>(options.hoop));
     if (sample.divisionPoint != 0)
         std::printf(", division point %d", sample.divisionPoint);

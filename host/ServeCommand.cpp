@@ -1,21 +1,33 @@
 // vantel serve: serves a PC folder to the machine's operator (CCom::StatusLoop) until SIGINT or
-// SIGTERM sets the cancel event. Each request the machine raises is printed as one line: the
-// driver's machine is watched through an endpoint placed in front of it, which sees the
-// requests in the status replies and the names in the service-request reads.
+// SIGTERM (on Windows Ctrl-C, Ctrl-Break or closing the console) sets the cancel event. On
+// POSIX each request the machine raises is printed as one line: the emulation's machine is
+// watched through an endpoint placed in front of it, which sees the requests in the status
+// replies and the names in the service-request reads.
 #include "ComHost.h"
 #include "command/Com.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#ifdef _WIN32
+
+namespace {
+
+// The machine behind the real driver cannot be watched: its requests are not printed.
+void WatchRequests() {}
+
+} // namespace
+
+#else
+
 #include "usb/DriverInterface.h"
 
 #include <emu_device.h>
 
-#include <pthread.h>
-
-#include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace {
 
@@ -85,6 +97,18 @@ private:
     int m_named = 0;
 };
 
+void WatchRequests() {
+    std::shared_ptr<machine::Endpoint> watched = emu::SelectedMachine();
+    if (watched)
+        emu::SelectMachine(std::make_shared<RequestWatch>(watched));
+}
+
+} // namespace
+
+#endif // _WIN32
+
+namespace {
+
 int RunServe(const std::vector<std::string>& words) {
     host::Args args(words, {});
     const auto selector = host::SelectorOption(args, "serve", 0);
@@ -95,23 +119,10 @@ int RunServe(const std::vector<std::string>& words) {
                      args.Ok() ? "usage: vantel serve DIR [--selector N]" : args.Error().c_str());
         return 2;
     }
-    // The signals that end the service are taken by one thread of their own.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
-
-    std::shared_ptr<machine::Endpoint> watched = emu::SelectedMachine();
-    if (watched)
-        emu::SelectMachine(std::make_shared<RequestWatch>(watched));
-
     CEvent cancel(FALSE, TRUE);
-    std::thread signals([&stop, &cancel] {
-        int signal = 0;
-        sigwait(&stop, &signal);
-        cancel.SetEvent();
-    });
+    std::optional<host::InterruptWatch> interrupt;
+    interrupt.emplace([&cancel](const host::InterruptWatch&) { cancel.SetEvent(); });
+    WatchRequests();
 
     std::string folder = args.Positional()[0];
     int code;
@@ -124,8 +135,7 @@ int RunServe(const std::vector<std::string>& words) {
         std::fflush(stdout);
         code = com.StatusLoop(*selector);
     }
-    pthread_kill(signals.native_handle(), SIGTERM); // ends the signal thread if still waiting
-    signals.join();
+    interrupt.reset();
     if (code != 0) {
         std::printf("serve: ended with result %d\n", code);
         return 1;

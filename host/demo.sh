@@ -6,11 +6,15 @@ vantel=$(realpath "${1:?usage: demo.sh PATH-TO-vantel}")
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantel-demo-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-export VANTEL="$vantel" DEMO_WORK="$work"
+# Files worth looking at after the tour (the previews) are kept beside the build's programs.
+keep=$(realpath -m "$(dirname "$vantel")/../demo")
+mkdir -p "$keep"
+export VANTEL="$vantel" DEMO_WORK="$work" DEMO_KEEP="$keep"
 for chapter in "$here"/demo/*.sh; do
     echo
     echo "=== $(sed -n 's/^# Chapter: //p' "$chapter") ==="
     (cd "$work" && bash "$chapter")
 done
 echo
-echo "Demo finished."
+echo "Demo finished. Kept in $keep:"
+ls "$keep"

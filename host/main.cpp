@@ -103,8 +103,16 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> args(argv + 2, argv + argc);
     for (const host::Command& command : host::Commands()) {
-        if (std::strcmp(command.name, argv[1]) == 0)
-            return command.run(args);
+        if (std::strcmp(command.name, argv[1]) != 0)
+            continue;
+        for (const std::string& arg : args) {
+            if (arg == "--help" || arg == "-h") {
+                std::printf("usage: vantel %s\n\n%s\n%s", command.usage, command.summary,
+                            command.details != nullptr ? command.details : "");
+                return 0;
+            }
+        }
+        return command.run(args);
     }
     std::fprintf(stderr, "vantel: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);

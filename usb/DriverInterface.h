@@ -13,8 +13,10 @@ static const GUID GUID_USBCOMM_INTERFACE = {
 // Interface indexes tried when looking for the device; the first one found is used.
 #define USBCOMM_MAX_INTERFACES 127
 
-// Control codes: device type 0x8000, buffered, any access.
-#define USBCOMM_CTL(function) CTL_CODE(0x8000, (function), METHOD_BUFFERED, FILE_ANY_ACCESS)
+// Control codes: device type 0x8000, buffered, any access. Typed as DeviceIoControl takes them
+// (CTL_CODE itself gives an int).
+#define USBCOMM_CTL(function)                                                                      \
+    ((DWORD)CTL_CODE(0x8000, (function), METHOD_BUFFERED, FILE_ANY_ACCESS))
 
 #define IOCTL_USBCOMM_STATUS USBCOMM_CTL(0x801)              // 0x80002004
 #define IOCTL_USBCOMM_CHANGE_FOLDER USBCOMM_CTL(0x803)       // 0x8000200C

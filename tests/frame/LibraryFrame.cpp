@@ -5,6 +5,7 @@
 #include "frame/VantelPrintUsb.h"
 #include "platform/loader/LibraryModule.h"
 #include "resources/resource.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -59,63 +60,40 @@ TEST(LibraryExports, PlainFunctionsKeepTheirUndecoratedNames) {
         testsupport::RunCommand(std::string("nm -D --defined-only ") + info.dli_fname, &symbols),
         0);
     EXPECT_NE(symbols.find(" T IsConnectRX4400\n"), std::string::npos) << symbols;
+    EXPECT_NE(symbols.find(" T ReceiveDesignDialog\n"), std::string::npos);
     EXPECT_NE(symbols.find(" T _ZN8CConvert9PlusToKstEPPhPi\n"), std::string::npos);
     EXPECT_NE(symbols.find(" T _ZN9CFileData9DivideKstE"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------
-// The transfer mutex in two processes that load the library: this program started again to run
-// only TransferMutexChild.Serve, in an object namespace of their own (so that nothing else running
-// at the same time meets them). A child obeys the lines of its standard input: "take" waits
-// 3000 ms for the mutex through a CSingleLock, "release" lets it go; it prints each result.
+// The transfer mutex in two processes that load the library: this program started again, in an
+// object namespace of the test's own (so that nothing else running at the same time meets them).
 
 const char* const kChildVariable = "VANTEL_TEST_TRANSFER_CHILD";
 
 TEST(TransferMutexChild, Serve) {
     if (getenv(kChildVariable) == nullptr)
         GTEST_SKIP() << "runs only as a process of the cross-process test";
-    CSingleLock lock(&g_transferMutex);
-    std::printf("ready\n");
-    std::fflush(stdout);
-    for (std::string command; std::getline(std::cin, command);) {
-        if (command == "take")
-            std::printf("took %d\n", lock.Lock(3000));
-        else if (command == "release")
-            std::printf("released %d\n", lock.Unlock());
-        std::fflush(stdout);
-    }
+    testsupport::ServeTransferMutex();
 }
 
 TEST(TransferMutex, IsOneObjectForTwoProcessesThatLoadTheLibrary) {
-    const std::string child = std::string(kChildVariable) + "=1 VANTEL_OBJECT_NAMESPACE=frame-" +
-                              std::to_string(getpid()) + " " +
-                              std::filesystem::read_symlink("/proc/self/exe").string() +
-                              " --gtest_filter=TransferMutexChild.Serve";
+    const std::string space = testsupport::OwnNamespace("frame");
     auto otherTakes = [&] {
         std::string output;
-        testsupport::RunCommand("echo take | " + child, &output);
+        testsupport::RunCommand(
+            "echo take | " +
+                testsupport::ChildCommand("TransferMutexChild.Serve", kChildVariable, space),
+            &output);
         return output.find("took 1") != std::string::npos;
     };
-    testsupport::TempDir dir;
-    FILE* holder = popen((child + " > " + dir.File("holder")).c_str(), "w");
-    ASSERT_NE(holder, nullptr);
-    auto holderSays = [&](const char* command, const char* report) {
-        std::fputs(command, holder);
-        std::fflush(holder);
-        return testsupport::WaitFor([&] {
-            std::ifstream in(dir.File("holder"));
-            std::string text((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-            return text.find(report) != std::string::npos;
-        });
-    };
-    ASSERT_TRUE(holderSays("", "ready"));
+    testsupport::TransferMutexHolder holder("TransferMutexChild.Serve", kChildVariable, space);
+    ASSERT_TRUE(holder.Says("", "ready"));
     EXPECT_TRUE(otherTakes()) << "the process that made it does not own it";
-    ASSERT_TRUE(holderSays("take\n", "took 1"));
+    ASSERT_TRUE(holder.Says("take\n", "took 1"));
     EXPECT_FALSE(otherTakes()) << "the other process's 3000 ms wait runs out";
-    ASSERT_TRUE(holderSays("release\n", "released 1"));
+    ASSERT_TRUE(holder.Says("release\n", "released 1"));
     EXPECT_TRUE(otherTakes());
-    pclose(holder);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -63,7 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_REQUIRE(turnedAway != hostcheck::DivideAccepts(data, size),
                  "vantel divide divides what the division's checks accept");
 
-    Vantel("convert " + design + " " + folder.File("plain.kst"), output);
+    // vantel convert tells an extended design by its extension.
+    const std::string extended = folder.File("design.kst+");
+    std::filesystem::rename(design, extended);
+    Vantel("convert " + extended + " " + folder.File("plain.kst"), output);
     const bool convertible = hostcheck::ConvertAccepts(data, size);
     FUZZ_REQUIRE(Contains(output, "is not a convertible extended design") != convertible,
                  "vantel convert converts what the conversion's checks accept");

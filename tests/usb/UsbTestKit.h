@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -34,12 +35,17 @@ public:
     ~HookedMachine() override { m_inner->Unsubscribe(m_observer); }
 
     std::function<void(uint32_t code)> before;
+    std::atomic<int> opens{0}, closes{0}; // opens and closes of the device
     std::function<void(uint32_t code, uint8_t* reply)> after;
 
     machine::IoError Open(uint32_t access, uint32_t share, uint64_t* id) override {
+        ++opens;
         return m_inner->Open(access, share, id);
     }
-    void Close(uint64_t id) override { m_inner->Close(id); }
+    void Close(uint64_t id) override {
+        ++closes;
+        m_inner->Close(id);
+    }
     machine::IoResult Control(uint64_t id, uint32_t code, const void* in, uint32_t inSize,
                               void* out, uint32_t outSize) override {
         if (before)

@@ -37,7 +37,7 @@ struct AFX_MSGMAP_ENTRY {
 };
 
 struct AFX_MSGMAP {
-    const AFX_MSGMAP* (*pfnGetBaseMap)();
+    const AFX_MSGMAP*(PASCAL* pfnGetBaseMap)(); // a class's GetThisMessageMap
     const AFX_MSGMAP_ENTRY* lpEntries;
 };
 

@@ -1,34 +1,29 @@
 // Extension libraries and the search for resources through the chain of loaded libraries.
 #include <afxwin.h>
 
-#include <mutex>
+#include "afximpl.h"
 
 IMPLEMENT_DYNAMIC(CDynLinkLibrary, CCmdTarget)
 
 namespace {
 
-std::mutex& ChainLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-CDynLinkLibrary* s_pFirstLibrary = NULL; // newest first; guarded by ChainLock()
+CDynLinkLibrary* s_pFirstLibrary = NULL; // newest first; guarded by CRIT_DYNLINKLIST
 
 struct ResourceHandle {
     bool bSet = false;
     HINSTANCE hInstance = NULL;
 };
 
-ResourceHandle s_resourceHandle; // guarded by ChainLock()
+ResourceHandle s_resourceHandle; // guarded by CRIT_DYNLINKLIST
 
 void Link(CDynLinkLibrary* pLibrary) {
-    std::lock_guard<std::mutex> guard(ChainLock());
+    CAfxGlobalsLock guard(CRIT_DYNLINKLIST);
     pLibrary->m_pNextDLL = s_pFirstLibrary;
     s_pFirstLibrary = pLibrary;
 }
 
 void Unlink(CDynLinkLibrary* pLibrary) {
-    std::lock_guard<std::mutex> guard(ChainLock());
+    CAfxGlobalsLock guard(CRIT_DYNLINKLIST);
     for (CDynLinkLibrary** ppLink = &s_pFirstLibrary; *ppLink != NULL;
          ppLink = &(*ppLink)->m_pNextDLL) {
         if (*ppLink == pLibrary) {
@@ -74,7 +69,7 @@ void AFXAPI AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL bAll) {
     for (;;) {
         CDynLinkLibrary* pVictim = NULL;
         {
-            std::lock_guard<std::mutex> guard(ChainLock());
+            CAfxGlobalsLock guard(CRIT_DYNLINKLIST);
             for (CDynLinkLibrary* p = s_pFirstLibrary; p != NULL; p = p->m_pNextDLL) {
                 if (bAll || p->m_hModule == state.hModule) {
                     pVictim = p;
@@ -91,7 +86,7 @@ void AFXAPI AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL bAll) {
 
 HINSTANCE AFXAPI AfxGetResourceHandle() {
     {
-        std::lock_guard<std::mutex> guard(ChainLock());
+        CAfxGlobalsLock guard(CRIT_DYNLINKLIST);
         if (s_resourceHandle.bSet)
             return s_resourceHandle.hInstance;
     }
@@ -99,7 +94,7 @@ HINSTANCE AFXAPI AfxGetResourceHandle() {
 }
 
 void AFXAPI AfxSetResourceHandle(HINSTANCE hInstResource) {
-    std::lock_guard<std::mutex> guard(ChainLock());
+    CAfxGlobalsLock guard(CRIT_DYNLINKLIST);
     s_resourceHandle.bSet = true;
     s_resourceHandle.hInstance = hInstResource;
 }
@@ -112,7 +107,7 @@ HINSTANCE AFXAPI AfxFindResourceHandle(LPCTSTR lpszName, LPCTSTR lpszType) {
     HINSTANCE hFound = NULL;
     for (int nPass = 0; nPass < 2 && hFound == NULL; ++nPass) {
         BOOL bSystem = nPass == 1;
-        std::lock_guard<std::mutex> guard(ChainLock());
+        CAfxGlobalsLock guard(CRIT_DYNLINKLIST);
         for (CDynLinkLibrary* p = s_pFirstLibrary; p != NULL && hFound == NULL; p = p->m_pNextDLL) {
             if (p->m_bSystem == bSystem && p->m_hResource != NULL &&
                 ::FindResourceA(p->m_hResource, lpszName, lpszType) != NULL)

@@ -3,8 +3,8 @@
 #include <afxwin.h>
 
 #include "WndImpl.h"
+#include "afximpl.h"
 
-#include <mutex>
 #include <unordered_map>
 
 // ---------------------------------------------------------------------------------------------
@@ -16,11 +16,6 @@ struct PermanentEntry {
     CWnd* pWnd = NULL;
     WNDPROC pfnSuper = NULL;
 };
-
-std::mutex& PermanentLock() {
-    static std::mutex lock;
-    return lock;
-}
 
 std::unordered_map<HWND, PermanentEntry>& PermanentMap() {
     static std::unordered_map<HWND, PermanentEntry> map;
@@ -39,13 +34,13 @@ thread_local HHOOK t_hHookCbt = NULL;
 } // namespace
 
 CWnd* afx::LookupPermanent(HWND hWnd) {
-    std::lock_guard<std::mutex> guard(PermanentLock());
+    CAfxGlobalsLock guard(CRIT_HANDLEMAP);
     auto it = PermanentMap().find(hWnd);
     return it != PermanentMap().end() ? it->second.pWnd : NULL;
 }
 
 BOOL afx::InsertPermanent(HWND hWnd, CWnd* pWnd) {
-    std::lock_guard<std::mutex> guard(PermanentLock());
+    CAfxGlobalsLock guard(CRIT_HANDLEMAP);
     PermanentEntry& entry = PermanentMap()[hWnd];
     if (entry.pWnd != NULL && entry.pWnd != pWnd)
         return FALSE;
@@ -54,7 +49,7 @@ BOOL afx::InsertPermanent(HWND hWnd, CWnd* pWnd) {
 }
 
 void afx::RemovePermanent(HWND hWnd) {
-    std::lock_guard<std::mutex> guard(PermanentLock());
+    CAfxGlobalsLock guard(CRIT_HANDLEMAP);
     auto it = PermanentMap().find(hWnd);
     if (it == PermanentMap().end())
         return;
@@ -64,7 +59,7 @@ void afx::RemovePermanent(HWND hWnd) {
 }
 
 void afx::SetSuperProc(HWND hWnd, WNDPROC pfnSuper) {
-    std::lock_guard<std::mutex> guard(PermanentLock());
+    CAfxGlobalsLock guard(CRIT_HANDLEMAP);
     if (pfnSuper != NULL) {
         PermanentMap()[hWnd].pfnSuper = pfnSuper;
         return;
@@ -78,7 +73,7 @@ void afx::SetSuperProc(HWND hWnd, WNDPROC pfnSuper) {
 }
 
 WNDPROC afx::LookupSuperProc(HWND hWnd) {
-    std::lock_guard<std::mutex> guard(PermanentLock());
+    CAfxGlobalsLock guard(CRIT_HANDLEMAP);
     auto it = PermanentMap().find(hWnd);
     return it != PermanentMap().end() ? it->second.pfnSuper : NULL;
 }

@@ -3,9 +3,10 @@
 
 #include "windef.h"
 
+// An int, as in the SDK: codes of device type 0x8000 and above are negative until they are
+// given to DeviceIoControl as a DWORD.
 #define CTL_CODE(DeviceType, Function, Method, Access)                                             \
-    (((DWORD)(DeviceType) << 16) | ((DWORD)(Access) << 14) | ((DWORD)(Function) << 2) |            \
-     (DWORD)(Method))
+    (((DeviceType) << 16) | ((Access) << 14) | ((Function) << 2) | (Method))
 #define DEVICE_TYPE_FROM_CTL_CODE(ctrlCode) (((DWORD)(ctrlCode & 0xffff0000)) >> 16)
 #define METHOD_FROM_CTL_CODE(ctrlCode) ((DWORD)(ctrlCode & 3))
 

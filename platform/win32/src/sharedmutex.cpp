@@ -23,6 +23,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <map>
 
 namespace emu {
@@ -79,11 +80,14 @@ std::string Escaped(const std::string& text) {
 }
 
 // The file for a mutex name. VANTEL_OBJECT_NAMESPACE, when set, gives the processes that
-// share it a namespace of their own (tests running side by side use it to stay apart).
+// share it a namespace of their own (tests running side by side use it to stay apart); the
+// value "process" gives each process one of its own.
 std::string PathForName(const std::string& name) {
     std::string path = SharedFolder() + "/vantel-mutex-" + std::to_string(getuid()) + "-";
     const char* space = getenv("VANTEL_OBJECT_NAMESPACE");
-    if (space != nullptr && *space != '\0')
+    if (space != nullptr && strcmp(space, "process") == 0)
+        path += "process-" + std::to_string(getpid()) + "-";
+    else if (space != nullptr && *space != '\0')
         path += Escaped(space) + "-";
     return path + Escaped(name);
 }

@@ -1,10 +1,12 @@
 // Events and mutexes: CreateEventA, SetEvent, ResetEvent, PulseEvent, CreateMutexA,
-// ReleaseMutex and their Open* forms, with the process's namespace of object names. Named
+// ReleaseMutex and their Open* forms, with the process's namespace of object names; critical
+// sections. Named
 // mutexes are shared by every process of the user (see sharedmutex.cpp); named events are
 // known to this process only.
 #include "kernel.h"
 
 #include <map>
+#include <mutex>
 #include <unordered_map>
 
 namespace emu {
@@ -343,6 +345,29 @@ BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
         return FALSE;
     DWORD error = mutex->Release();
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
+}
+
+// A critical section keeps its lock behind DebugInfo, from initialisation to deletion.
+static std::recursive_mutex& SectionLock(LPCRITICAL_SECTION lpCriticalSection) {
+    return *static_cast<std::recursive_mutex*>(lpCriticalSection->DebugInfo);
+}
+
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    *lpCriticalSection = CRITICAL_SECTION{};
+    lpCriticalSection->DebugInfo = new std::recursive_mutex;
+}
+
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    SectionLock(lpCriticalSection).lock();
+}
+
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    SectionLock(lpCriticalSection).unlock();
+}
+
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    delete &SectionLock(lpCriticalSection);
+    lpCriticalSection->DebugInfo = nullptr;
 }
 
 } // extern "C"

@@ -207,6 +207,30 @@ TEST(Mutexes, ReleaseByAnotherThreadFails) {
     CloseHandle(mutex);
 }
 
+// Two threads counting under one critical section, each entering it twice per step, lose no
+// step.
+TEST(CriticalSections, RecursiveForTheOwnerAndExclusiveBetweenThreads) {
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    volatile long count = 0;
+    auto countUnderLock = [&] {
+        for (int i = 0; i < 100000; ++i) {
+            EnterCriticalSection(&section);
+            EnterCriticalSection(&section);
+            count = count + 1;
+            LeaveCriticalSection(&section);
+            LeaveCriticalSection(&section);
+        }
+        return 0u;
+    };
+    HANDLE first = StartThread(countUnderLock);
+    HANDLE second = StartThread(countUnderLock);
+    EXPECT_EQ(Join(first), 0u);
+    EXPECT_EQ(Join(second), 0u);
+    EXPECT_EQ(count, 200000);
+    DeleteCriticalSection(&section);
+}
+
 // A thread that ends owning a mutex abandons it: the next waiter is told so and owns it.
 void ExpectAbandonedToNextWaiter(HANDLE mutex, bool foreignThread) {
     auto holdAndEnd = [&] { return WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0 ? 0u : 1u; };

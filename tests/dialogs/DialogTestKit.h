@@ -1,0 +1,89 @@
+// What the dialog tests share: the simulated machine behind an endpoint whose hooks see every
+// request, a modal run under a watchdog while a user acts from another thread, dialogs whose job
+// is recorded, and the names the machine received.
+#pragma once
+
+#include "stdafx.h"
+#include "support/MachineSupport.h"
+#include "support/MessageBoxes.h"
+#include "support/UiDriver.h"
+#include "support/Watchdog.h"
+#include "usb/UsbTestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace dlgtest {
+
+using Names = std::vector<std::string>;
+using Boxes = testsupport::MessageBoxes;
+
+class MachineTest : public ::testing::Test {
+protected:
+    MachineTest() : m_hooked(std::make_shared<usbtest::HookedMachine>(m_machine.Shared())) {
+        emu::SelectMachine(m_hooked);
+    }
+    ~MachineTest() override { emu::SelectMachine(std::shared_ptr<machine::Endpoint>()); }
+
+    // DoModal under a watchdog; `user` (when given) acts on the window captioned `caption`.
+    template <class Dialog>
+    INT_PTR Run(Dialog& dialog, const char* caption = nullptr,
+                const std::function<void(HWND)>& user = nullptr) {
+        testsupport::Watchdog watchdog(caption != nullptr ? caption : "a dialog", 60);
+        std::thread acting([&] {
+            if (!user)
+                return;
+            HWND hwnd = ui::WaitForWindow(caption);
+            ASSERT_NE(hwnd, nullptr) << caption;
+            user(hwnd);
+        });
+        const INT_PTR result = dialog.DoModal();
+        acting.join();
+        return result;
+    }
+    // A user who clicks Cancel once `ready` holds and Cancel is enabled.
+    static std::function<void(HWND)> CancelWhen(std::function<bool()> ready) {
+        return [ready](HWND hwnd) {
+            ASSERT_TRUE(testsupport::WaitFor(
+                [&] { return ready() && ui::IsControlEnabled(hwnd, IDCANCEL); }));
+            ui::ClickButton(hwnd, IDCANCEL);
+        };
+    }
+    // Whether medium 1 holds the entry (folders and names below the media's root).
+    bool Exists(const machine::StoragePath& path) {
+        return m_machine->GetStorage().Find(1, path).has_value();
+    }
+
+    testsupport::TestMachine m_machine;
+    std::shared_ptr<usbtest::HookedMachine> m_hooked;
+};
+
+// A dialog whose job is recorded: whether it ran, and its result.
+template <class Base> class Probe : public Base {
+public:
+    using Base::Base;
+    int RunJob() override {
+        jobRan = true;
+        const int result = Base::RunJob();
+        jobResult = result;
+        return result;
+    }
+    std::atomic<bool> jobRan{false};
+    std::atomic<int> jobResult{1};
+};
+
+// The name in the name block of each control request `code` the machine received, in order.
+inline Names NamesOf(machine::Machine& machine, uint32_t code) {
+    Names names;
+    const std::vector<machine::TraceEntry> trace = machine.Trace();
+    for (size_t i = 0; i + 1 < trace.size(); ++i) {
+        if (trace[i].kind == machine::IoKind::Control && trace[i].code == code)
+            names.push_back(reinterpret_cast<const char*>(trace[i + 1].block.data()));
+    }
+    return names;
+}
+
+} // namespace dlgtest

@@ -1,0 +1,368 @@
+// The machine storage browser on the simulated machine: the folder-list dialog, the sortable
+// list, "Receive a Design" driven through the UI driver, and the hand-over of
+// ReceiveDesignDialog.
+#include "dialogs/DialogTestKit.h"
+#include "dialogs/browser/DesignSelectDlg.h"
+#include "dialogs/browser/SortListCtrl.h"
+#include "frame/VantelPrintUsb.h"
+#include "usb/CommError.h"
+
+#include <emu_desktop.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace {
+
+using testsupport::MakeDesign;
+using testsupport::WaitFor;
+
+using dlgtest::Boxes;
+
+// A folder-list dialog whose job and buffer can be looked at.
+class CFolderListProbe : public dlgtest::Probe<CIntormationDlg> {
+public:
+    using Probe::Probe;
+    BYTE* Buffer() const { return m_pBuffer; }
+};
+
+// The machine (with designs put straight into its storage), a temporary folder of the test's
+// own, and the browser run on this thread while a user acts from another.
+class BrowserTest : public dlgtest::MachineTest {
+protected:
+    BrowserTest() {
+        const char* old = std::getenv("TMPDIR");
+        m_oldTemp = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        setenv("TMPDIR", m_temp.Path().c_str(), 1);
+    }
+    ~BrowserTest() override {
+        if (m_oldTemp)
+            setenv("TMPDIR", m_oldTemp->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+
+    void Folder(const std::string& name) { m_machine->GetStorage().MakeFolder(1, {"EMB"}, name); }
+    void File(const std::vector<std::string>& folder, const std::string& name,
+              const std::vector<uint8_t>& bytes) {
+        ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, bytes),
+                  machine::StorageStatus::Ok);
+    }
+    // A design whose hoop code has the low byte given.
+    static std::vector<uint8_t> Design(uint8_t hoop, int stitches = 10) {
+        std::vector<uint8_t> bytes = MakeDesign(2, stitches);
+        bytes[32] = hoop;
+        return bytes;
+    }
+
+    struct Outcome {
+        int result = 0;
+        std::vector<uint8_t> design, companion;
+        bool designBlock = false, companionBlock = false;
+        std::string name;
+        DWORD medium = 0;
+        BYTE showAll = 0;
+    };
+    Outcome Browse(const std::function<void(HWND)>& user, DWORD medium = 1, BYTE showAll = 0) {
+        testsupport::Watchdog watchdog("the browser", 60);
+        Outcome outcome;
+        std::thread acting([&] {
+            HWND dialog = ui::WaitForWindow("Receive a Design");
+            ASSERT_NE(dialog, nullptr);
+            user(dialog);
+        });
+        BYTE* design = nullptr;
+        BYTE* companion = nullptr;
+        DWORD designSize = 0, companionSize = 0;
+        char name[512] = {};
+        outcome.medium = medium;
+        outcome.showAll = showAll;
+        outcome.result = ReceiveDesignDialog(NULL, &design, &designSize, name, &companion,
+                                             &companionSize, &outcome.medium, &outcome.showAll);
+        acting.join();
+        outcome.designBlock = design != nullptr;
+        outcome.companionBlock = companion != nullptr;
+        if (design != nullptr)
+            outcome.design.assign(design, design + designSize);
+        if (companion != nullptr)
+            outcome.companion.assign(companion, companion + companionSize);
+        outcome.name = name;
+        HeapFree(GetProcessHeap(), 0, design);
+        HeapFree(GetProcessHeap(), 0, companion);
+        return outcome;
+    }
+
+    testsupport::TempDir m_temp;
+    std::optional<std::string> m_oldTemp;
+};
+
+// ---- What a user sees and does in the browser ----
+
+std::vector<std::string> Listed(HWND dialog) {
+    std::vector<std::string> names;
+    for (int i = 0; i < ui::ListCount(dialog, IDC_DESIGN_LIST); ++i)
+        names.push_back(ui::ListItemText(dialog, IDC_DESIGN_LIST, i));
+    return names;
+}
+int Image(HWND dialog, int index) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = index;
+    SendMessageA(GetDlgItem(dialog, IDC_DESIGN_LIST), LVM_GETITEMA, 0,
+                 reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+}
+std::string Label(HWND dialog) {
+    return ui::ControlText(dialog, IDC_FOLDER_LABEL);
+}
+bool Enabled(HWND dialog, int id) {
+    return ui::IsControlEnabled(dialog, id);
+}
+// Double-clicks the entry and waits until the label says the folder is open.
+void OpenFolder(HWND dialog, int index, const std::string& label) {
+    ui::DoubleClickListItem(dialog, IDC_DESIGN_LIST, index);
+    ASSERT_TRUE(WaitFor([&] { return Label(dialog) == label; })) << Label(dialog);
+}
+void Click(HWND dialog, int index) {
+    ui::SelectListItem(dialog, IDC_DESIGN_LIST, index);
+    WaitFor([&] { return ui::ListSelection(dialog, IDC_DESIGN_LIST) == index; });
+}
+
+using dlgtest::Names;
+
+TEST_F(BrowserTest, RootListsFoldersOnlyAndTheButtonsFollowClicks) {
+    File({"EMB"}, "LOOSE.KST", Design(1));
+    Folder("B");
+    Folder("a");
+    File({"EMB", "a"}, "X.KST", Design(1));
+    const Outcome outcome = Browse([&](HWND dialog) {
+        EXPECT_EQ(Label(dialog), "Built-in:");
+        EXPECT_EQ(Listed(dialog), (Names{"a", "B"})) << "designs in the root are not listed";
+        EXPECT_FALSE(Enabled(dialog, IDC_OPEN_BTN));
+        EXPECT_FALSE(Enabled(dialog, IDOK));
+        // A keyboard move selects without a click: the buttons stay as they were.
+        LVITEMA select = {};
+        select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(GetDlgItem(dialog, IDC_DESIGN_LIST), LVM_SETITEMSTATE, 0,
+                     reinterpret_cast<LPARAM>(&select));
+        EXPECT_EQ(ui::ListSelection(dialog, IDC_DESIGN_LIST), 0);
+        EXPECT_FALSE(Enabled(dialog, IDC_OPEN_BTN));
+        Click(dialog, 0);
+        EXPECT_TRUE(WaitFor([&] { return Enabled(dialog, IDC_OPEN_BTN); }));
+        EXPECT_FALSE(Enabled(dialog, IDOK)) << "a folder is not received";
+        OpenFolder(dialog, 0, "Built-in:a");
+        EXPECT_EQ(ui::ControlText(dialog, IDC_OPEN_BTN), "Up");
+        EXPECT_TRUE(Enabled(dialog, IDC_OPEN_BTN)) << "Up, with nothing selected";
+        EXPECT_TRUE(Listed(dialog).empty()) << "X.KST has no companion: filtered";
+        ui::ClickButton(dialog, IDC_OPEN_BTN);
+        EXPECT_TRUE(WaitFor([&] { return Label(dialog) == "Built-in:"; }));
+        EXPECT_EQ(Listed(dialog), (Names{"a", "B"}));
+        ui::ClickButton(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(outcome.result, IDCANCEL);
+    EXPECT_FALSE(outcome.designBlock) << "Close writes no block";
+    EXPECT_EQ(outcome.medium, 1u);
+    EXPECT_EQ(outcome.showAll, 0);
+}
+
+TEST_F(BrowserTest, CompanionFilterAndImages) {
+    Folder("F");
+    File({"EMB", "F"}, "A.KST", Design(1));
+    File({"EMB", "F"}, "A.RZF", {1, 2, 3});
+    File({"EMB", "F"}, "B.KST", Design(1));
+    File({"EMB", "F"}, "c.kst+", Design(1));
+    File({"EMB", "F"}, "c.RZF", {4});
+    File({"EMB", "F"}, "notes.txt", {5});
+    const Outcome outcome = Browse([&](HWND dialog) {
+        OpenFolder(dialog, 0, "Built-in:F");
+        EXPECT_EQ(Listed(dialog), (Names{"c.kst+", "A.KST"})) << "extended designs first";
+        EXPECT_EQ(Image(dialog, 0), DESIGN_IMAGE_EXTENDED);
+        EXPECT_EQ(Image(dialog, 1), DESIGN_IMAGE_PLAIN);
+        ui::SetCheckBox(dialog, IDC_RZONLY_CHECK, false);
+        EXPECT_TRUE(WaitFor([&] { return Listed(dialog).size() == 3; }));
+        EXPECT_EQ(Listed(dialog), (Names{"c.kst+", "A.KST", "B.KST"}));
+        // A double click on a design does nothing.
+        ui::DoubleClickListItem(dialog, IDC_DESIGN_LIST, 1);
+        WaitFor([&] { return Enabled(dialog, IDOK); });
+        EXPECT_EQ(Label(dialog), "Built-in:F");
+        ui::ClickButton(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(outcome.showAll, 1) << "the check box was left unchecked";
+}
+
+// The design and its companion handed over, by the hoop code's low byte.
+TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
+    const std::vector<uint8_t> plain = Design(1, 30), large = Design(26, 40);
+    Folder("F");
+    File({"EMB", "F"}, "PLAIN.KST", plain);
+    File({"EMB", "F"}, "PLAIN.RZF", {7, 7});
+    File({"EMB", "F"}, "LARGE.KST", large);
+    File({"EMB", "F"}, "LARGE.RZF", {8, 8, 8});
+    File({"EMB", "F"}, "ALONE.KST", plain);
+    auto receive = [&](const std::string& name, BYTE showAll) {
+        return Browse(
+            [&](HWND dialog) {
+                OpenFolder(dialog, 0, "Built-in:F");
+                ASSERT_TRUE(WaitFor([&] {
+                    for (int i = 0; i < ui::ListCount(dialog, IDC_DESIGN_LIST); ++i)
+                        if (ui::ListItemText(dialog, IDC_DESIGN_LIST, i) == name) {
+                            Click(dialog, i);
+                            return Enabled(dialog, IDOK);
+                        }
+                    return false;
+                }));
+                ui::ClickButton(dialog, IDOK);
+            },
+            1, showAll);
+    };
+    auto withZero = [](std::vector<uint8_t> bytes) {
+        bytes.push_back(0);
+        return bytes;
+    };
+    const Outcome large26 = receive("LARGE.KST", 0);
+    EXPECT_EQ(large26.result, IDOK);
+    EXPECT_EQ(large26.name, "LARGE.KST");
+    EXPECT_EQ(large26.design, withZero(large)) << "the file and one zero byte";
+    EXPECT_EQ(large26.companion, withZero({8, 8, 8}));
+    const Outcome plain1 = receive("PLAIN.KST", 0);
+    EXPECT_EQ(plain1.design, withZero(plain));
+    EXPECT_TRUE(plain1.companionBlock && plain1.companion.empty()) << "received, not handed over";
+    const Outcome alone = receive("ALONE.KST", 1);
+    EXPECT_TRUE(alone.companionBlock && alone.companion.empty());
+    EXPECT_EQ(alone.showAll, 1);
+    // The companion's reception fails: the design is handed over all the same.
+    m_hooked->before = [&, seen = std::make_shared<int>(0)](uint32_t code) {
+        if (code == machine::kReceiveDesignName && ++*seen == 2)
+            m_machine->RefuseCode(machine::kReceiveDesignName, 9);
+    };
+    Boxes boxes;
+    const Outcome failed = receive("LARGE.KST", 0);
+    EXPECT_EQ(failed.design, withZero(large));
+    EXPECT_TRUE(failed.companion.empty());
+    EXPECT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(m_temp.Path())) << "no temporary file is left";
+}
+
+TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
+    Boxes boxes;
+    const Outcome other = Browse(
+        [&](HWND dialog) {
+            EXPECT_EQ(Label(dialog), "") << "no label for a medium other than 1 to 3";
+            EXPECT_TRUE(Listed(dialog).empty());
+            ui::ClickButton(dialog, IDC_ATACARD_BTN);
+            EXPECT_TRUE(WaitFor([&] { return Label(dialog) == "ATA Card:"; }));
+            ui::ClickButton(dialog, IDCANCEL);
+        },
+        7);
+    EXPECT_EQ(other.medium, 2u) << "the medium shown last";
+    EXPECT_EQ(boxes.Texts().size(), 1u) << "medium 7's listing failed once";
+
+    BYTE* design = reinterpret_cast<BYTE*>(1);
+    BYTE* companion = reinterpret_cast<BYTE*>(1);
+    DWORD designSize = 5, companionSize = 5, medium = 1;
+    BYTE showAll = 0;
+    EXPECT_EQ(ReceiveDesignDialog(NULL, &design, &designSize, nullptr, &companion, &companionSize,
+                                  &medium, &showAll),
+              3);
+    EXPECT_TRUE(design == nullptr && companion == nullptr && designSize == 0 && companionSize == 0);
+}
+
+// ---- The folder-list dialog ----
+
+TEST_F(BrowserTest, FolderListResults) {
+    Boxes boxes;
+    {
+        Folder("EMPTY");
+        CFolderListProbe empty(1, "\\EMB\\EMPTY");
+        EXPECT_EQ(empty.DoModal(), IDOK);
+        EXPECT_EQ(empty.GetFileCount(), 0);
+        EXPECT_EQ(empty.GetFolderInfo(), empty.Buffer() + 4) << "just past the count";
+    }
+    {
+        m_machine->RefuseCode(machine::kChangeFolder, 5);
+        CFolderListProbe refused(1, "\\EMB\\EMPTY");
+        EXPECT_EQ(refused.DoModal(), IDCANCEL);
+        EXPECT_EQ(refused.GetFileCount(), 0);
+        EXPECT_EQ(refused.GetFolderInfo(), nullptr);
+        m_machine->ClearFaults();
+    }
+    EXPECT_EQ(boxes.Texts(), (Names{"Design List: Cannot be received."})) << "-12 with detail 97";
+    {
+        testsupport::Port holder(true, 0); // the device is held elsewhere
+        CFolderListProbe held(1);
+        EXPECT_EQ(held.DoModal(), IDCANCEL);
+        EXPECT_FALSE(held.jobRan) << "no worker";
+        EXPECT_EQ(boxes.Texts().size(), 2u);
+    }
+}
+
+TEST_F(BrowserTest, ClosingTheFolderListWhileItReads) {
+    m_machine->StayNotReady(true);
+    CFolderListProbe dialog(1, "\\EMB");
+    std::thread user([] {
+        HWND hwnd = ui::WaitForWindow("Receive folder List");
+        ASSERT_TRUE(WaitFor([&] {
+            return (GetMenuState(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) ==
+                   0;
+        }));
+        ui::CloseWindowAsUser(hwnd);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    user.join();
+    EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_CANCELLED) << "the worker has ended";
+    EXPECT_EQ(dialog.GetFileCount(), 0);
+}
+
+// ---- The sortable list ----
+
+class SortTest : public ::testing::Test {
+protected:
+    SortTest() {
+        m_window = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_SMALLICON, 0, 0, 100, 100,
+                                   NULL, NULL, NULL, nullptr);
+        m_list.SubclassWindow(m_window);
+    }
+    ~SortTest() override {
+        m_list.UnsubclassWindow();
+        DestroyWindow(m_window);
+    }
+    void Add(const char* text, int image) {
+        m_list.InsertItem(LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM, m_list.GetItemCount(), text, 0, 0,
+                          image, 99);
+    }
+    Names Order() {
+        Names names;
+        for (int i = 0; i < m_list.GetItemCount(); ++i)
+            names.push_back(static_cast<LPCSTR>(m_list.GetItemText(i, 0)));
+        return names;
+    }
+    HWND m_window;
+    CSortListCtrl m_list;
+};
+
+TEST_F(SortTest, ByImageThenNameAndByExtension) {
+    m_list.Sort(0, 0); // empty: nothing to do
+    EXPECT_TRUE(Order().empty());
+    Add("b.kst", 12);
+    Add("A.KST", 12);
+    Add("Z", 4);
+    Add("m.kst+", 11);
+    m_list.Sort(0, 0);
+    EXPECT_EQ(Order(), (Names{"Z", "m.kst+", "A.KST", "b.kst"}));
+    Add("a.kst", 4);
+    EXPECT_EQ(Order().back(), "a.kst") << "inserted after a sort: stays where it was put";
+    // Rule 1 compares the entries meant, whatever their item data held before.
+    m_list.Sort(0, 1);
+    const Names byExtension = Order();
+    EXPECT_EQ(Names(byExtension.begin() + 3, byExtension.end()), (Names{"m.kst+", "Z"}))
+        << "KST, then ST+, then Z";
+    m_list.Sort(0, 2);
+    EXPECT_EQ(Order(), byExtension) << "an unknown rule changes nothing";
+}
+
+} // namespace

@@ -1,0 +1,421 @@
+// The send and receive dialogs on the simulated machine, driven as a user would: what they show
+// and send, how they end, cancelling at the moments that matter, the transfer mutex held by
+// another process, and a teardown that must serve the worker's messages.
+#include "dialogs/DialogTestKit.h"
+#include "frame/VantelPrintUsb.h"
+#include "support/ChildProcess.h"
+#include "usb/CommError.h"
+
+#include <emu_desktop.h>
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using testsupport::MakeDesign;
+using testsupport::WaitFor;
+
+// What a dialog showed: message boxes (answered with OK), the texts of one static, the bar's
+// range and furthest position, and when (emulated ticks) the dialog was created and Cancel and
+// Close became usable.
+class DialogWatch : public emu::DesktopObserver {
+public:
+    explicit DialogWatch(int statusId) : m_statusId(statusId) { emu::AddDesktopObserver(this); }
+    ~DialogWatch() override { emu::RemoveDesktopObserver(this); }
+
+    int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
+        Locked([&] { boxes.push_back(box.caption + ": " + box.text); });
+        return IDOK;
+    }
+    void OnWindowCreated(HWND hwnd) override {
+        if (::GetParent(hwnd) == NULL)
+            Locked([&] { createdAt = createdAt != 0 ? createdAt : ::GetTickCount(); });
+    }
+    void OnWindowShown(HWND hwnd, bool visible) override {
+        if (!visible || ::GetDlgItem(hwnd, IDCANCEL) == NULL || ::GetParent(hwnd) != NULL)
+            return;
+        const bool cancel = ::IsWindowEnabled(::GetDlgItem(hwnd, IDCANCEL));
+        const UINT close = ::GetMenuState(::GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND);
+        Locked([&] {
+            if (shownAt == 0) {
+                shownAt = ::GetTickCount();
+                usableAtShow = cancel || (close & MF_GRAYED) == 0;
+            }
+        });
+    }
+    void OnWindowEnabled(HWND hwnd, bool enabled) override {
+        if (enabled && ::GetDlgCtrlID(hwnd) == IDCANCEL)
+            Locked([&] { cancelEnabledAt = ::GetTickCount(); });
+    }
+    void OnCloseCommandEnabled(HWND /*hwnd*/, bool enabled) override {
+        if (enabled)
+            Locked([&] { closeEnabledAt = ::GetTickCount(); });
+    }
+    void OnWindowTextChanged(HWND hwnd, const std::string& text) override {
+        if (::GetDlgCtrlID(hwnd) == m_statusId) // once the dialog is on the screen
+            Locked([&] {
+                if (shownAt != 0)
+                    texts.push_back(text);
+            });
+    }
+    void OnProgressChanged(HWND /*hwnd*/, int position, int /*lower*/, int upper) override {
+        Locked([&] {
+            rangeUpper = upper;
+            furthest = std::max(furthest, position);
+        });
+    }
+
+    template <class F> void Locked(F f) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        f();
+    }
+
+    std::vector<std::string> boxes, texts;
+    DWORD createdAt = 0, shownAt = 0, cancelEnabledAt = 0, closeEnabledAt = 0;
+    bool usableAtShow = true;
+    int rangeUpper = -1, furthest = -1;
+
+private:
+    const int m_statusId;
+    std::mutex m_mutex;
+};
+
+using SendProbe = dlgtest::Probe<CSendDlg>;
+using dlgtest::NamesOf;
+
+std::vector<std::string> Strings(std::initializer_list<const char*> list) {
+    return std::vector<std::string>(list.begin(), list.end());
+}
+
+// Designs in memory and on the PC for the machine.
+class TransferTest : public dlgtest::MachineTest {
+protected:
+    // Designs in memory named a.kst, b.kst, ... (`bad` is not a design the machine accepts).
+    CObList& Designs(int count, int bad = -1) {
+        for (int i = 0; i < count; ++i) {
+            m_bytes.push_back(i == bad ? std::vector<uint8_t>(600, 0xEE) : MakeDesign(2, 10 + i));
+            CFileData& design = m_designs.emplace_back();
+            design.m_pData = reinterpret_cast<DWORD_PTR>(m_bytes.back().data());
+            design.m_nLength = static_cast<int>(m_bytes.back().size());
+            design.m_strFileName =
+                std::string(1, static_cast<char>('a' + i)).append(".kst").c_str();
+            m_list.AddTail(reinterpret_cast<CObject*>(&design));
+        }
+        return m_list;
+    }
+    // Files of the PC holding designs (an empty name gives an empty record).
+    std::vector<FILEINFO> Files(std::initializer_list<const char*> names) {
+        std::vector<FILEINFO> records;
+        for (const char* name : names) {
+            FILEINFO& record = records.emplace_back();
+            if (*name == '\0') {
+                FileInfoSet(&record, "");
+                continue;
+            }
+            testsupport::WriteFileBytes(m_pc.File(name), MakeDesign(2, 12));
+            FileInfoSet(&record, m_pc.File(name).c_str());
+        }
+        return records;
+    }
+    // Whether the design "\\EMB\\<name>" is stored on medium 1.
+    bool OnMachine(const std::string& name) { return Exists({"EMB", name}); }
+
+    testsupport::TempDir m_pc;
+    std::list<std::vector<uint8_t>> m_bytes;
+    std::list<CFileData> m_designs;
+    CObList m_list;
+};
+
+// ---- Sending ----
+
+TEST_F(TransferTest, DirectModeCountsDesignsAndFillsTheBarBeforeItEnds) {
+    DialogWatch watch(IDC_SEND_STATUS);
+    int sent = -1;
+    SendProbe dialog(&Designs(3), 1, "\\EMB", &sent);
+    EXPECT_EQ(Run(dialog), IDOK);
+    EXPECT_EQ(sent, 3);
+    EXPECT_EQ(dialog.jobResult, 0);
+    EXPECT_TRUE(OnMachine("a.kst") && OnMachine("b.kst") && OnMachine("c.kst"));
+    ASSERT_EQ(watch.texts.size(), 4u);
+    EXPECT_EQ(watch.texts[0], "Now Sending : a.kst\r\n\t\t1/3");
+    EXPECT_EQ(watch.texts[2], "Now Sending : c.kst\r\n\t\t3/3");
+    EXPECT_EQ(watch.texts[3], "Now Sending : c.kst\r\n\t\t3/3");
+    EXPECT_EQ(watch.rangeUpper, 30);
+    EXPECT_EQ(watch.furthest, 30) << "each design fills its 10 steps before the dialog ends";
+    EXPECT_TRUE(watch.boxes.empty());
+    // Cancel and Close are greyed while the dialog starts, usable from the worker's 500 ms on.
+    EXPECT_FALSE(watch.usableAtShow);
+    EXPECT_GE(watch.cancelEnabledAt - watch.createdAt, 500u);
+    EXPECT_GE(watch.closeEnabledAt - watch.createdAt, 500u);
+}
+
+TEST_F(TransferTest, FileModeShowsTheFilesCountedFromZero) {
+    DialogWatch watch(IDC_SEND_STATUS);
+    std::vector<FILEINFO> files = Files({"a.kst", "b.kst", "c.kst"});
+    CSendDlg dialog(files.data(), 3, 1, "\\EMB");
+    EXPECT_EQ(Run(dialog), IDOK);
+    ASSERT_EQ(watch.texts.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(watch.texts[i], "Now Sending : " + m_pc.File(std::string(1, 'a' + i) + ".kst") +
+                                      "\r\n\t\t" + std::to_string(i) + "/3");
+    EXPECT_NE(watch.texts[3].find("\t\t3/3"), std::string::npos);
+    EXPECT_EQ(watch.furthest, 30);
+}
+
+// The folder text ends with a backslash: direct mode always adds one, file mode only when
+// the folder lacks it.
+TEST_F(TransferTest, FolderEndingWithBackslash) {
+    int sent = 0;
+    CSendDlg direct(&Designs(1), 1, "\\EMB\\", &sent);
+    EXPECT_EQ(Run(direct), IDOK);
+    std::vector<FILEINFO> files = Files({"d.kst"});
+    CSendDlg file(files.data(), 1, 1, "\\EMB\\");
+    EXPECT_EQ(Run(file), IDOK);
+    EXPECT_EQ(NamesOf(*m_machine, machine::kSendDesignName),
+              Strings({"\\EMB\\\\a.kst", "\\EMB\\d.kst"}));
+}
+
+TEST_F(TransferTest, RefusedDesignEndsTheRunAndKeepsTheOnesBefore) {
+    DialogWatch watch(IDC_SEND_STATUS);
+    int sent = -1;
+    SendProbe dialog(&Designs(3, 1), 1, "\\EMB", &sent);
+    EXPECT_EQ(Run(dialog), IDCANCEL);
+    EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_REJECTED);
+    EXPECT_EQ(watch.boxes, Strings({"Sending: Failed to send a design."}));
+    EXPECT_EQ(sent, 1);
+    EXPECT_TRUE(OnMachine("a.kst"));
+    EXPECT_FALSE(OnMachine("c.kst"));
+}
+
+TEST_F(TransferTest, EmptyListsAndEmptyRecords) {
+    DialogWatch watch(IDC_SEND_STATUS);
+    int sent = -1;
+    CObList none;
+    CSendDlg empty(&none, 1, "\\EMB", &sent);
+    EXPECT_EQ(Run(empty), IDOK);
+    EXPECT_EQ(sent, 0);
+
+    std::vector<FILEINFO> files = Files({"a.kst", ""});
+    SendProbe blank(files.data(), 2, 1, "\\EMB");
+    EXPECT_EQ(Run(blank), IDCANCEL);
+    EXPECT_EQ(blank.jobResult, USBCOMM_ERR_REJECTED);
+    EXPECT_TRUE(watch.boxes.empty()) << "an empty record is refused without a message";
+    EXPECT_TRUE(OnMachine("a.kst"));
+}
+
+TEST_F(TransferTest, NamesThatDoNotFitAreRefusedNotOverrun) {
+    DialogWatch watch(IDC_SEND_STATUS);
+    const std::string folder = "\\EMB\\" + std::string(250, 'x');
+    int sent = -1;
+    CSendDlg direct(&Designs(1), 1, folder.c_str(), &sent);
+    EXPECT_EQ(Run(direct), IDCANCEL);
+    std::vector<FILEINFO> records(1);
+    FileInfoSet(&records[0], "x.kst");
+    const std::string pc = m_pc.Path() + "/" + std::string(260, 'y');
+    CReceiveDlg receive(records.data(), 1, 1, pc.c_str(), &sent);
+    EXPECT_EQ(Run(receive), IDCANCEL);
+    EXPECT_EQ(watch.boxes, Strings({"Sending: Failed to allocate memory.",
+                                    "Receiving: Failed to open the file."}));
+    EXPECT_TRUE(m_machine->Trace().empty()) << "nothing reached the machine";
+}
+
+// Direct mode: a cancel between designs stops before the next one; the job still ends well.
+TEST_F(TransferTest, CancelBetweenDesignsInDirectMode) {
+    int sent = -1;
+    SendProbe dialog(&Designs(3), 1, "\\EMB", &sent);
+    auto seen = std::make_shared<int>(0);
+    m_hooked->after = [&, seen](uint32_t code, uint8_t* /*reply*/) {
+        // While the first design goes out: cancel, and go on once the dialog has gone.
+        if (code == machine::kSendDesignData && ++*seen == 1) {
+            HWND hwnd = dialog.GetSafeHwnd();
+            ui::ClickButton(hwnd, IDCANCEL);
+            WaitFor([&] { return !::IsWindowVisible(hwnd); });
+        }
+    };
+    EXPECT_EQ(Run(dialog), IDCANCEL);
+    EXPECT_EQ(dialog.jobResult, 0);
+    EXPECT_EQ(sent, 1);
+    EXPECT_FALSE(OnMachine("b.kst"));
+}
+
+// File mode: the transport watches the cancel event while the machine stores the design.
+TEST_F(TransferTest, CancelWhileTheMachineStores) {
+    DialogWatch watch(IDC_SEND_STATUS);
+    m_machine->SetStoringPolls(100000);
+    std::vector<FILEINFO> files = Files({"a.kst"});
+    SendProbe dialog(files.data(), 1, 1, "\\EMB");
+    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] {
+                      return NamesOf(*m_machine, machine::kSendDesignName).size() == 1;
+                  })),
+              IDCANCEL);
+    EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_CANCELLED) << "the worker has ended";
+    EXPECT_TRUE(watch.boxes.empty());
+    testsupport::Port exclusive(true, 0);
+    EXPECT_TRUE(exclusive.Ok()) << "the port is closed";
+}
+
+// The worker sets a text after the user cancels while it waits for the bar: the teardown,
+// waiting for the worker, must serve it. The bar never moves here, so a cancel must also end
+// the worker's wait for it.
+class CStuckBarSendDlg : public CSendDlg {
+public:
+    using CSendDlg::CSendDlg;
+    afx_msg void OnTimer(UINT /*nIDEvent*/) {}
+    BOOL DestroyWindow() override {
+        // Tear down once the worker is blocked in a message to this thread (as it is after a
+        // cancel: it reads the bar or sets the last status text).
+        WaitFor([&] {
+            blocked = (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
+            return blocked;
+        });
+        return CSendDlg::DestroyWindow();
+    }
+    bool blocked = false;
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CStuckBarSendDlg, CSendDlg)
+ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+TEST_F(TransferTest, TeardownServesTheWorkersMessages) {
+    int sent = -1;
+    CStuckBarSendDlg dialog(&Designs(1), 1, "\\EMB", &sent);
+    // The probe's port and the job's port have been closed: the worker waits for the bar.
+    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] { return m_hooked->closes == 2; })),
+              IDCANCEL);
+    EXPECT_TRUE(dialog.blocked) << "the worker was waiting for this thread at the teardown";
+    EXPECT_EQ(sent, 1);
+}
+
+TEST_F(TransferTest, NoMachineAtStartShowsOneMessageAndStartsNoWorker) {
+    DialogWatch watch(IDC_SEND_STATUS);
+    testsupport::Port holder(true, 0); // another program holds the device
+    int sent = -1;
+    SendProbe dialog(&Designs(2), 1, "\\EMB", &sent);
+    EXPECT_EQ(Run(dialog), IDCANCEL);
+    EXPECT_EQ(watch.boxes.size(), 1u);
+    EXPECT_FALSE(dialog.jobRan);
+    EXPECT_EQ(sent, -1) << "the counter is not written";
+}
+
+// ---- Receiving ----
+
+struct ReceiveCase {
+    const char* what;
+    std::vector<std::string> onMachine; // designs put on the machine first
+    std::vector<std::string> asked;
+    int received;
+    INT_PTR result;
+    std::vector<std::pair<std::string, std::string>> files; // PC file, design it holds
+};
+
+class ReceiveTest : public TransferTest, public ::testing::WithParamInterface<ReceiveCase> {};
+
+TEST_P(ReceiveTest, WritesTempWithTheDesignsExtension) {
+    const ReceiveCase& c = GetParam();
+    std::map<std::string, std::vector<uint8_t>> designs;
+    for (size_t i = 0; i < c.onMachine.size(); ++i) {
+        designs[c.onMachine[i]] = MakeDesign(1 + static_cast<int>(i), 10);
+        testsupport::Port port;
+        ASSERT_TRUE(port.SendDesign(1, c.onMachine[i], designs[c.onMachine[i]]));
+    }
+    std::vector<FILEINFO> records(c.asked.size());
+    for (size_t i = 0; i < c.asked.size(); ++i)
+        FileInfoSet(&records[i], c.asked[i].c_str());
+    DialogWatch watch(IDC_RECEIVE_STATUS);
+    int received = -1;
+    CReceiveDlg dialog(records.data(), static_cast<int>(records.size()), 1, m_pc.Path().c_str(),
+                       &received);
+    EXPECT_EQ(Run(dialog), c.result);
+    EXPECT_EQ(received, c.received);
+    for (const auto& [file, design] : c.files)
+        EXPECT_EQ(testsupport::ReadFileBytes(m_pc.File(file)), designs[design]) << file;
+    EXPECT_EQ(watch.texts.back(), "Now Receiving : " + c.asked.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiveTest,
+    ::testing::Values(ReceiveCase{"DesignAndCompanion",
+                                  {"\\EMB\\A.kst", "\\EMB\\A.rzf"},
+                                  {"\\EMB\\A.kst", "\\EMB\\A.rzf"},
+                                  2,
+                                  IDOK,
+                                  {{"temp.kst", "\\EMB\\A.kst"}, {"temp.rzf", "\\EMB\\A.rzf"}}},
+                      ReceiveCase{"SameExtensionReplaces",
+                                  {"\\EMB\\A.kst", "\\EMB\\B.kst"},
+                                  {"\\EMB\\A.kst", "\\EMB\\B.kst"},
+                                  2,
+                                  IDOK,
+                                  {{"temp.kst", "\\EMB\\B.kst"}}},
+                      ReceiveCase{"SecondFails",
+                                  {"\\EMB\\A.kst"},
+                                  {"\\EMB\\A.kst", "\\EMB\\GONE.rzf"},
+                                  1,
+                                  IDCANCEL,
+                                  {{"temp.kst", "\\EMB\\A.kst"}}},
+                      ReceiveCase{"NoExtension",
+                                  {"\\EMB\\PLAIN"},
+                                  {"\\EMB\\PLAIN"},
+                                  1,
+                                  IDOK,
+                                  {{"temp", "\\EMB\\PLAIN"}}}),
+    [](const ::testing::TestParamInfo<ReceiveCase>& info) { return info.param.what; });
+
+// Another process holds the transfer mutex: the dialog gives up after 3000 ms without opening
+// the port. This program runs twice more: the holder and the dialog, in a namespace of their own.
+const char* const kHolderVariable = "VANTEL_TEST_TRANSFER_HOLDER";
+const char* const kDialogVariable = "VANTEL_TEST_TRANSFER_DIALOG";
+
+TEST(TransferChild, Holder) {
+    if (getenv(kHolderVariable) == nullptr)
+        GTEST_SKIP() << "runs only as a process of the cross-process test";
+    testsupport::ServeTransferMutex();
+}
+
+// Runs the dialog that VANTEL_TEST_TRANSFER_DIALOG names and prints how it went.
+TEST(TransferChild, Dialog) {
+    const char* which = getenv(kDialogVariable);
+    if (which == nullptr)
+        GTEST_SKIP() << "runs only as a process of the cross-process test";
+    testsupport::TestMachine machine;
+    auto hooked = std::make_shared<usbtest::HookedMachine>(machine.Shared());
+    emu::SelectMachine(hooked);
+    DialogWatch watch(IDC_RECEIVE_STATUS);
+    std::vector<FILEINFO> records(1);
+    FileInfoSet(&records[0], "\\EMB\\A.kst");
+    testsupport::TempDir pc;
+    int received = -1;
+    CReceiveDlg receive(records.data(), 1, 1, pc.Path().c_str(), &received);
+    CIntormationDlg folders(1, "\\EMB");
+    const INT_PTR result = std::string(which) == "receive" ? receive.DoModal() : folders.DoModal();
+    std::printf("result %d opens %d traffic %zu boxes", static_cast<int>(result),
+                hooked->opens.load(), machine->Trace().size());
+    for (const std::string& box : watch.boxes)
+        std::printf(" [%s]", box.c_str());
+    std::printf("\n");
+    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+}
+
+// The receive and folder-list dialogs wait 3000 ms for the mutex, then give up without a port.
+TEST(TransferMutex, HeldByAnotherProcessTheDialogsThatReadTimeOut) {
+    const std::string space = testsupport::OwnNamespace("transfer");
+    testsupport::TransferMutexHolder holder("TransferChild.Holder", kHolderVariable, space);
+    ASSERT_TRUE(holder.Says("take\n", "took 1"));
+    for (const std::string dialog : {"receive", "folders"}) {
+        std::string output;
+        testsupport::RunCommand(testsupport::ChildCommand("TransferChild.Dialog", kDialogVariable,
+                                                          space, kDialogVariable + ("=" + dialog)),
+                                &output);
+        EXPECT_NE(output.find("result 2 opens 0 traffic 0 boxes [Design List: Communication time "
+                              "out.]\n"),
+                  std::string::npos)
+            << dialog << ": " << output;
+    }
+}
+
+} // namespace
