@@ -7,9 +7,12 @@ TSAN    ?= build-tsan
 # The tests the thread sanitizer runs over: the dialogs, whose worker threads meet the
 # user-interface thread.
 TSAN_TESTS ?= dialogs
+FUZZ    ?= build-fuzz
+COVERAGE ?= build-coverage
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test demo check tsan bench format clean windows windows-test
+.PHONY: all deps build test demo check tsan bench fuzz coverage format clean windows windows-test
 
 all: build
 
@@ -56,8 +59,16 @@ windows-test: windows
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+# Every fuzz target as a libFuzzer fuzzer (clang, sanitizers) for FUZZ_SECONDS each.
+fuzz:
+	@bash scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS) $(JOBS)
+
+# Line coverage of the test suite per folder (clang, llvm-cov).
+coverage:
+	@bash scripts/coverage.sh $(COVERAGE) $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(CHECK) $(TSAN) build-windows-i686 build-windows-x86_64
+	rm -rf $(BUILD) $(CHECK) $(TSAN) $(FUZZ) $(COVERAGE) build-windows-i686 build-windows-x86_64

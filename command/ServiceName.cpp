@@ -9,7 +9,7 @@ BOOL ComServiceEntryName(const BYTE* pData, DWORD dwLength, BOOL bParentAllowed,
     if (pEnd == NULL)
         return FALSE; // no terminator inside the bytes
     const LPCSTR pszName = reinterpret_cast<LPCSTR>(pData);
-    if (*pszName == '\0' || strchr(pszName, '\\') != NULL || strchr(pszName, '/') != NULL)
+    if (*pszName == '\0' || strpbrk(pszName, "\\/:") != NULL || ComIsDeviceName(pszName))
         return FALSE;
     if (strcmp(pszName, ".") == 0)
         return FALSE;
@@ -19,12 +19,27 @@ BOOL ComServiceEntryName(const BYTE* pData, DWORD dwLength, BOOL bParentAllowed,
     return TRUE;
 }
 
+BOOL ComIsDeviceName(LPCSTR pszName) {
+    // The stem: the text before the first '.', blanks at its end not counted.
+    size_t nStem = strcspn(pszName, ".");
+    while (nStem > 0 && pszName[nStem - 1] == ' ')
+        --nStem;
+    static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
+    for (LPCSTR pszDevice : kNames) {
+        if (nStem == 3 && _strnicmp(pszName, pszDevice, 3) == 0)
+            return TRUE;
+    }
+    if (nStem != 4 || (_strnicmp(pszName, "COM", 3) != 0 && _strnicmp(pszName, "LPT", 3) != 0))
+        return FALSE;
+    const BYTE byDigit = static_cast<BYTE>(pszName[3]);
+    // '1' to '9', and the superscripts 1, 2 and 3 of the ANSI code page.
+    return (byDigit >= '1' && byDigit <= '9') || byDigit == 0xB9 || byDigit == 0xB2 ||
+           byDigit == 0xB3;
+}
+
 CString ComParentFolder(LPCSTR pszFolder) {
     CString strFolder(pszFolder != NULL ? pszFolder : "");
-    int nEnd = strFolder.GetLength();
-    while (nEnd > 0 && (strFolder[nEnd - 1] == '\\' || strFolder[nEnd - 1] == '/'))
-        --nEnd;
-    for (int i = nEnd - 1; i >= 0; --i) {
+    for (int i = strFolder.GetLength() - 1; i >= 0; --i) {
         if (strFolder[i] == '\\' || strFolder[i] == '/')
             return strFolder.Left(i);
     }

@@ -111,9 +111,9 @@ int CCom::ReadServiceName(CString& strName, BOOL bParentAllowed, BOOL* pbName) {
 }
 
 // Request 4: the machine opens an entry of the current folder. A folder (or "..") becomes the
-// current folder and its blob is sent at once; a file is sent as the design to sew. A file
-// that cannot be opened or read sends nothing: the current folder goes back to the remembered
-// one and "Read error" is shown.
+// current folder and its blob is sent at once; a file is sent as the design to sew, whatever
+// its length (the machine judges it). A file that cannot be opened or read sends nothing: the
+// current folder goes back to the remembered one and "Read error" is shown.
 int CCom::OpenEntry() {
     CString strName;
     BOOL bName = FALSE;
@@ -153,15 +153,18 @@ int CCom::OpenEntry() {
         CFile file;
         if (file.Open(strFolder, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary)) {
             TRY {
+                // The file's length, read into a zero-filled buffer of that length: an empty
+                // file is sent empty, and what a short read leaves unread stays zero.
                 const ULONGLONG nFileLength = file.GetLength();
-                if (nFileLength > 0 && nFileLength <= 0xFFFFFFFFull) {
+                if (nFileLength <= 0xFFFFFFFFull) {
                     nLength = static_cast<UINT>(nFileLength);
-                    pData = static_cast<BYTE*>(calloc(1, nLength));
+                    pData = static_cast<BYTE*>(calloc(1, nLength > 0 ? nLength : 1));
                     if (pData == NULL) {
                         file.Abort();
                         return USBCOMM_ERR_MEMORY;
                     }
-                    bRead = file.Read(pData, nLength) == nLength;
+                    file.Read(pData, nLength);
+                    bRead = TRUE;
                 }
             }
             CATCH(CFileException, e) {

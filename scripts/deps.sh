@@ -5,6 +5,9 @@
 #   scripts/deps.sh           the POSIX build (cmake, g++, GoogleTest, Google Benchmark)
 #   scripts/deps.sh windows   and the mingw-w64 cross compilers of make windows
 #   scripts/deps.sh wine      and Wine, Xvfb and ImageMagick for make windows-test
+#   scripts/deps.sh clang     and clang with its runtimes (libFuzzer, the sanitizers, profiles)
+#                             and the llvm tools (llvm-profdata, llvm-cov) for make fuzz and
+#                             make coverage
 set -euo pipefail
 need=()
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
@@ -56,9 +59,17 @@ wine)
         fi
     fi
     ;;
+clang)
+    command -v clang++ >/dev/null 2>&1 || need+=(clang)
+    if ! command -v clang++ >/dev/null 2>&1 ||
+        [ ! -f "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-$(uname -m).a" ]; then
+        need+=(libclang-rt-dev)
+    fi
+    command -v llvm-profdata >/dev/null 2>&1 && command -v llvm-cov >/dev/null 2>&1 || need+=(llvm)
+    ;;
 "") ;;
 *)
-    echo "scripts/deps.sh: unknown set '$1' (none, windows or wine)" >&2
+    echo "scripts/deps.sh: unknown set '$1' (none, windows, wine or clang)" >&2
     exit 2
     ;;
 esac

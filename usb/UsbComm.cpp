@@ -586,9 +586,9 @@ int CUsbComm::LoadDesignFile(LPCSTR lpszPath) {
     return nResult;
 }
 
+// The file is loaded before the name is looked at: a name that does not fit is refused by the
+// name command (-7), after the file's own failures and its message.
 int CUsbComm::SendDesignFile(WORD wMedium, LPCSTR lpszName, LPCSTR lpszPath, int* pnDetail) {
-    if (NameLength(lpszName) == 0)
-        return -7;
     int nResult = LoadDesignFile(lpszPath);
     if (nResult != 0)
         return nResult;

@@ -12,11 +12,12 @@
 // library's initializers in the order of its DT_INIT_ARRAY, which the linker fills in link
 // order (init_priority only moves an initializer in front of all the plain ones, never
 // behind). So this file is linked last: the build adds it to the library after every system
-// folder has added its sources. The initializer below checks that it is the array's last
-// entry and stops the process with a message if the build ever changes that. Its loader
-// object is a function-local static constructed in that initializer, so its destructor is
-// registered after those of all other static objects of the library and therefore runs
-// before them, both at dlclose and at the end of the process.
+// folder has added its sources. The initializer below checks that no entry of the array
+// follows its own but the toolchain's (the registration of clang's profile runtime, which a
+// coverage build links in behind every object) and stops the process with a message if the
+// build ever changes that. Its loader object is a function-local static constructed in that
+// initializer, so its destructor is registered after those of all other static objects of the
+// library and therefore runs before them, both at dlclose and at the end of the process.
 //
 // Thread attach and detach calls are not delivered: the library's entry point does nothing
 // for them.
@@ -73,10 +74,11 @@ using Initializer = void (*)();
 
 struct InitArraySearch {
     const void* pBase;   // the library's load address
-    Initializer pfnLast; // the last entry of its DT_INIT_ARRAY, once found
+    Initializer pfnSelf; // the loader's initializer
+    long nBehind;        // the entries of the library's DT_INIT_ARRAY behind it; -1: not there
 };
 
-int FindLastInitializer(dl_phdr_info* pInfo, size_t, void* pData) {
+int FindLoaderInitializer(dl_phdr_info* pInfo, size_t, void* pData) {
     auto* pSearch = static_cast<InitArraySearch*>(pData);
     if (reinterpret_cast<const void*>(pInfo->dlpi_addr) != pSearch->pBase)
         return 0;
@@ -93,19 +95,31 @@ int FindLastInitializer(dl_phdr_info* pInfo, size_t, void* pData) {
             else if (pEntry->d_tag == DT_INIT_ARRAYSZ)
                 size = pEntry->d_un.d_val;
         }
-        if (array != 0 && size >= sizeof(Initializer))
-            pSearch->pfnLast = reinterpret_cast<const Initializer*>(
-                pInfo->dlpi_addr + array)[size / sizeof(Initializer) - 1];
+        const auto* pEntries = reinterpret_cast<const Initializer*>(pInfo->dlpi_addr + array);
+        const long nEntries = array != 0 ? static_cast<long>(size / sizeof(Initializer)) : 0;
+        for (long k = 0; k < nEntries; ++k) {
+            if (pEntries[k] == pSearch->pfnSelf)
+                pSearch->nBehind = nEntries - 1 - k;
+        }
     }
     return 1;
 }
 
+} // namespace
+
+// Defined by clang's profile runtime when a coverage build links it into the library; its
+// registration is the one initializer linked behind the loader's.
+extern "C" __attribute__((weak)) int __llvm_profile_runtime;
+
+namespace {
+
 __attribute__((constructor)) void LoadLibraryModule() {
     HMODULE hModule = VantelLibraryModule();
-    InitArraySearch search = {hModule, NULL};
+    InitArraySearch search = {hModule, &LoadLibraryModule, -1};
     if (hModule != NULL)
-        dl_iterate_phdr(&FindLastInitializer, &search);
-    if (search.pfnLast != &LoadLibraryModule) {
+        dl_iterate_phdr(&FindLoaderInitializer, &search);
+    const long nRuntime = &__llvm_profile_runtime != NULL ? 1 : 0;
+    if (search.nBehind != nRuntime) {
         std::fprintf(stderr, "VantelPrintUsb: the loader is not the library's last initializer "
                              "(platform/loader/LibraryLoader.cpp must be linked last)\n");
         std::abort();

@@ -244,14 +244,38 @@ TEST_F(StatusLoopTest, EntryNamesMustBeSingleComponents) {
     }
     EXPECT_FALSE(machine->SewingDesign(nullptr, nullptr));
     ASSERT_TRUE(machine->PutSewingDesign("ROSE.KST", rose));
-    for (const char* name : {"../evil.kst", "..\\evil.kst", "..", "Flowers/evil.kst"})
+    for (const char* name :
+         {"../evil.kst", "..\\evil.kst", "..", "Flowers/evil.kst", "aux.kst", "evil.kst:x"})
         Serve(5, name);
     Serve(3); // still serving
     EXPECT_EQ(0, Stop());
     EXPECT_EQ(errors, boxes.Texts()) << "refused names are stored silently nowhere";
-    for (const std::string& path : {pc.File("evil.kst"), designs + "/evil.kst",
-                                    designs + "/..\\evil.kst", flowers + "/evil.kst"})
+    for (const std::string& path :
+         {pc.File("evil.kst"), designs + "/evil.kst", designs + "/..\\evil.kst",
+          flowers + "/evil.kst", designs + "/aux.kst", designs + "/evil.kst:x"})
         EXPECT_FALSE(std::filesystem::exists(path)) << path;
+}
+
+TEST_F(StatusLoopTest, AnEmptyOrShortReadFileIsSentAsReadForTheMachineToJudge) {
+    testsupport::WriteFileBytes(designs + "/empty.kst", {});
+    // A kernel file that reports 4096 bytes and reads fewer: the rest is sent as zeros.
+    std::filesystem::create_symlink("/sys/devices/system/cpu/online", designs + "/short.kst");
+    for (const auto& [name, length] :
+         {std::pair<std::string, uint32_t>{"empty.kst", 0}, {"short.kst", 4096}}) {
+        done = false;
+        cancel.ResetEvent();
+        machine->ClearTrace();
+        Start(designs);
+        ASSERT_TRUE(machine->RaiseRequest(4, name));
+        EXPECT_EQ(-13, Stop(false)) << name; // the machine rejects it: no design
+        uint32_t sent = 1;
+        for (const machine::TraceEntry& entry : machine->Trace())
+            if (entry.code == IOCTL_USBCOMM_SEND_DESIGN_DATA)
+                std::memcpy(&sent, entry.request.data(), sizeof sent);
+        EXPECT_EQ(length, sent) << name;
+    }
+    EXPECT_EQ("Status: Failed to send a design.\nStatus: Failed to send a design.\n",
+              boxes.Texts());
 }
 
 TEST_F(StatusLoopTest, RequestThreeWithoutAListingEndsTheLoop) {

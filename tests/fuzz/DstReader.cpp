@@ -12,18 +12,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
-#ifndef VANTEL_LIBFUZZER
-#include <gtest/gtest.h>
-
-TEST(FuzzDstReader, SeedsAndMutationsThroughTheReader) {
+std::vector<fuzz::Seed> fuzz::TargetSeeds() {
     std::vector<fuzz::Seed> seeds;
     for (const formats::Design& design : fuzzinterchange::SeedDesigns()) {
         std::vector<uint8_t> bytes;
         std::string error;
-        ASSERT_TRUE(formats::WriteDst(design, bytes, error)) << error;
+        FUZZ_REQUIRE(formats::WriteDst(design, bytes, error), "a seed design is written as DST");
         seeds.push_back({"DST of " + std::to_string(design.steps.size()) + " steps", bytes, {}});
     }
-    const fuzz::Report report = fuzzinterchange::RunTarget("DstReader", seeds, 50000);
+    return seeds;
+}
+
+#ifndef VANTEL_LIBFUZZER
+#include <gtest/gtest.h>
+
+TEST(FuzzDstReader, SeedsAndMutationsThroughTheReader) {
+    const fuzz::Report report = fuzzinterchange::RunTarget("DstReader", fuzz::TargetSeeds(), 50000);
     EXPECT_GT(fuzz::Counter("refused"), report.inputs / 4);
     EXPECT_GT(fuzz::Counter("written back"), report.inputs / 50);
 }

@@ -12,16 +12,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
-#ifndef VANTEL_LIBFUZZER
-#include <gtest/gtest.h>
-
-TEST(FuzzExpReader, SeedsAndMutationsThroughTheReader) {
+std::vector<fuzz::Seed> fuzz::TargetSeeds() {
     std::vector<fuzz::Seed> seeds;
     for (const formats::Design& design : fuzzinterchange::SeedDesigns())
         seeds.push_back({"EXP of " + std::to_string(design.steps.size()) + " steps",
                          formats::WriteExp(design),
                          {}});
-    const fuzz::Report report = fuzzinterchange::RunTarget("ExpReader", seeds, 30000);
+    return seeds;
+}
+
+#ifndef VANTEL_LIBFUZZER
+#include <gtest/gtest.h>
+
+TEST(FuzzExpReader, SeedsAndMutationsThroughTheReader) {
+    const fuzz::Report report = fuzzinterchange::RunTarget("ExpReader", fuzz::TargetSeeds(), 30000);
     EXPECT_GT(fuzz::Counter("refused"), report.inputs / 10);
     EXPECT_GT(fuzz::Counter("written back"), report.inputs / 4);
 }

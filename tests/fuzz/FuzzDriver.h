@@ -12,6 +12,9 @@
 // input under test - its seed, its iteration and its mutations - and writes its bytes to a file
 // for replay, then aborts, as libFuzzer does with a crashing input. Targets bump named counters
 // with fuzz::Count so that a test can insist that the inputs reach the code they are meant to.
+//
+// Each target defines fuzz::TargetSeeds(), its seeds. Built for libFuzzer (VANTEL_LIBFUZZER,
+// `make fuzz`), a target is a fuzzer of its own that starts from those seeds as its corpus.
 #pragma once
 
 #include <algorithm>
@@ -125,6 +128,9 @@ struct Seed {
     // false: run as it is only (a seed too large to be run many times).
     bool mutate = true;
 };
+
+// The target's seeds, defined by each target.
+std::vector<Seed> TargetSeeds();
 
 struct Options {
     std::string target;   // name used in reports and for the replay file
@@ -347,3 +353,33 @@ inline Report Run(int (*target)(const uint8_t*, size_t), const std::vector<Seed>
 }
 
 } // namespace fuzz
+
+#ifdef VANTEL_LIBFUZZER
+#include <cctype>
+
+// Under libFuzzer, with VANTEL_FUZZ_SEEDS naming a folder, the fuzzer writes its seeds there as
+// its starting corpus, one file each, and ends (with 1 when a file cannot be written). Seeds that
+// are run unmutated only are left out: too large to be run many times.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const char* folder = std::getenv("VANTEL_FUZZ_SEEDS");
+    if (folder == nullptr || *folder == '\0')
+        return 0;
+    int status = 0, index = 0;
+    for (const fuzz::Seed& seed : fuzz::TargetSeeds()) {
+        if (!seed.mutate)
+            continue;
+        std::string path = std::string(folder) + "/" + std::to_string(index++) + "-" + seed.name;
+        for (size_t i = std::strlen(folder) + 1; i < path.size(); ++i)
+            if (!std::isalnum(static_cast<unsigned char>(path[i])))
+                path[i] = '-';
+        FILE* file = std::fopen(path.c_str(), "wb");
+        const bool written = file != nullptr && std::fwrite(seed.bytes.data(), 1, seed.bytes.size(),
+                                                            file) == seed.bytes.size();
+        if ((file != nullptr && std::fclose(file) != 0) || !written) {
+            std::fprintf(stderr, "fuzz: cannot write the seed %s\n", path.c_str());
+            status = 1;
+        }
+    }
+    std::exit(status);
+}
+#endif

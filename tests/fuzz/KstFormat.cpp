@@ -103,12 +103,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
+std::vector<fuzz::Seed> fuzz::TargetSeeds() {
+    return fuzzdesign::WithBrokenSeeds(fuzzdesign::PlainSeeds());
+}
+
 #ifndef VANTEL_LIBFUZZER
 #include <gtest/gtest.h>
 
 TEST(FuzzKstFormat, SeedsAndMutationsThroughCheckAndTrailer) {
-    const fuzz::Report report = fuzzdesign::RunTarget(
-        "KstFormat", fuzzdesign::WithBrokenSeeds(fuzzdesign::PlainSeeds()), 30000);
+    const fuzz::Report report = fuzzdesign::RunTarget("KstFormat", fuzz::TargetSeeds(), 30000);
     // The mutations must reach every path: well-formed designs, trailers read and malformed.
     EXPECT_GT(fuzz::Counter("well formed"), report.inputs / 10);
     EXPECT_GT(fuzz::Counter("trailer read"), report.inputs / 10);

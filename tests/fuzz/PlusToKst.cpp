@@ -120,12 +120,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
+std::vector<fuzz::Seed> fuzz::TargetSeeds() {
+    return fuzzdesign::WithBrokenSeeds(fuzzdesign::ExtendedSeeds());
+}
+
 #ifndef VANTEL_LIBFUZZER
 #include <gtest/gtest.h>
 
 TEST(FuzzPlusToKst, SeedsAndMutationsThroughTheChecksAndTheConversion) {
-    const fuzz::Report report = fuzzdesign::RunTarget(
-        "PlusToKst", fuzzdesign::WithBrokenSeeds(fuzzdesign::ExtendedSeeds()), 600);
+    const fuzz::Report report = fuzzdesign::RunTarget("PlusToKst", fuzz::TargetSeeds(), 600);
     EXPECT_GT(fuzz::Counter("refused"), report.inputs / 20);
     EXPECT_GT(fuzz::Counter("converted"), report.inputs / 5);
     EXPECT_GT(fuzz::Counter("halves"), report.inputs / 10);

@@ -7,11 +7,31 @@
 #include "fuzz/DesignSeeds.h"
 #include "fuzz/FuzzDriver.h"
 
+#include <cctype>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The names Windows opens as devices: the stem before the first '.', blanks at its end dropped,
+// compared in capitals.
+bool NamesDevice(const std::string& name) {
+    static const std::set<std::string> devices = [] {
+        std::set<std::string> names = {"CON", "PRN", "AUX", "NUL"};
+        for (const char* digit :
+             {"1", "2", "3", "4", "5", "6", "7", "8", "9", "\xB9", "\xB2", "\xB3"})
+            for (const char* prefix : {"COM", "LPT"})
+                names.insert(std::string(prefix) + digit);
+        return names;
+    }();
+    std::string stem = name.substr(0, name.find('.'));
+    stem.erase(stem.find_last_not_of(' ') + 1);
+    for (char& c : stem)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return devices.count(stem) > 0;
+}
 
 void CheckName(const uint8_t* data, size_t size) {
     const DWORD length = static_cast<DWORD>(size);
@@ -21,15 +41,18 @@ void CheckName(const uint8_t* data, size_t size) {
         const void* end = size > 0 ? std::memchr(data, 0, size) : nullptr;
         if (!taken) {
             FUZZ_REQUIRE(name.IsEmpty(), "a refused name leaves no name");
+            if (end != nullptr && NamesDevice(reinterpret_cast<const char*>(data)))
+                fuzz::Count("device refused");
             continue;
         }
         fuzz::Count(parent ? "name taken, parent allowed" : "name taken");
         FUZZ_REQUIRE(end != nullptr, "a taken name ends inside the bytes");
         const std::string text(reinterpret_cast<const char*>(data));
         FUZZ_REQUIRE(text == name.GetString(), "the name is the text before the terminator");
-        FUZZ_REQUIRE(!text.empty() && text.find_first_of("\\/") == std::string::npos &&
+        FUZZ_REQUIRE(!text.empty() && text.find_first_of("\\/:") == std::string::npos &&
                          text != "." && (parent || text != ".."),
                      "a taken name is one entry");
+        FUZZ_REQUIRE(!NamesDevice(text), "a taken name is no device");
     }
 }
 
@@ -72,9 +95,12 @@ void CheckDesign(const uint8_t* data, size_t size) {
     }
 }
 
-std::vector<fuzz::Seed> Seeds() {
+} // namespace
+
+std::vector<fuzz::Seed> fuzz::TargetSeeds() {
     std::vector<fuzz::Seed> seeds;
-    for (const char* name : {"rose.kst", "..", ".", "Sub\\x.kst", "a/b", "Flowers"})
+    for (const char* name : {"rose.kst", "..", ".", "Sub\\x.kst", "a/b", "Flowers", "rose.kst:x",
+                             "CON", "com1.kst", "Lpt9 .kst", "nul..", "AUX  ", "COM\xB9.kst"})
         seeds.push_back({std::string("name ") + name,
                          std::vector<uint8_t>(name, name + std::strlen(name) + 1),
                          {}});
@@ -96,8 +122,6 @@ std::vector<fuzz::Seed> Seeds() {
     return seeds;
 }
 
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckName(data, size);
     CheckBlob(data, size);
@@ -109,8 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #include <gtest/gtest.h>
 
 TEST(FuzzServiceRequest, NamesBlobsAndDesignHeads) {
-    const fuzz::Report report = fuzzdesign::RunTarget("ServiceRequest", Seeds(), 20000);
+    const fuzz::Report report = fuzzdesign::RunTarget("ServiceRequest", fuzz::TargetSeeds(), 20000);
     EXPECT_GT(fuzz::Counter("name taken"), 100);
+    EXPECT_GT(fuzz::Counter("device refused"), 100);
     EXPECT_GT(fuzz::Counter("records kept"), 100);
     EXPECT_GT(fuzz::Counter("plain design listed"), report.inputs / 20);
     EXPECT_GT(fuzz::Counter("extended design listed"), report.inputs / 20);

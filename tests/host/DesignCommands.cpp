@@ -115,7 +115,7 @@ TEST(SampleAndInfo, LargeHoopSampleIsDividedAtTheJoiningJump) {
     EXPECT_EQ(bytes[offset + 2 * (division - 1)], KST_COMMAND);
     EXPECT_EQ(bytes[offset + 2 * (division - 1) + 1], KST_JUMP);
     // Every stitch before the division lies above the origin, every one after it below.
-    long x = 0, y = 0;
+    long y = 0;
     int above = 0, below = 0;
     for (LONG i = 0; i < units; ++i) {
         const BYTE* unit = bytes.data() + offset + 2 * i;
@@ -123,11 +123,9 @@ TEST(SampleAndInfo, LargeHoopSampleIsDividedAtTheJoiningJump) {
             if (unit[1] == KST_END)
                 break;
             ++i;
-            x += static_cast<signed char>(unit[2]);
             y -= static_cast<signed char>(unit[3]);
             continue;
         }
-        x += static_cast<signed char>(unit[0]);
         y -= static_cast<signed char>(unit[1]);
         if (i < division) {
             EXPECT_LT(y, 0) << i;

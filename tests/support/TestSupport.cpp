@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -51,11 +53,18 @@ int RunCommand(const std::string& commandLine, std::string* output) {
     FILE* pipe = popen(commandLine.c_str(), "r");
     if (pipe == nullptr)
         return -1;
+    // Read to the end of the child's output: a read that a signal interrupts (EINTR) is no end
+    // of it: libFuzzer's time-out alarm, for one, interrupts it.
+    const int fd = fileno(pipe);
     char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
         if (output != nullptr)
-            output->append(buffer, got);
+            output->append(buffer, static_cast<size_t>(got));
     }
     int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -141,6 +141,12 @@ TEST_P(SendTest, SendDesignFileSendsTheCheckedDesignWithoutTheReadyWait) {
     EXPECT_EQ(m_comm.DetachReceived(), nullptr);
 
     EXPECT_EQ(m_comm.SendDesignFile(1, "B.KST", m_pc.File("a.txt").c_str(), &m_nDetail), -15);
+    // The file is loaded first: its failure (with the file-open box) before a bad name's -7.
+    const std::string tooLong(512, 'n');
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(m_comm.SendDesignFile(1, tooLong.c_str(), m_pc.File("no.kst").c_str(), nullptr), -8);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(m_comm.SendDesignFile(1, tooLong.c_str(), path.c_str(), nullptr), -7);
     EXPECT_TRUE(Trace().empty());
 
     // Sent to medium 4, the file's store leaves no request pending.

@@ -109,7 +109,7 @@ protected:                                                                      
 public:                                                                                            \
     static const CRuntimeClass class##class_name;                                                  \
     static CRuntimeClass* PASCAL GetThisClass();                                                   \
-    virtual CRuntimeClass* GetRuntimeClass() const;
+    CRuntimeClass* GetRuntimeClass() const override;
 
 #define DECLARE_DYNCREATE(class_name)                                                              \
     DECLARE_DYNAMIC(class_name)                                                                    \

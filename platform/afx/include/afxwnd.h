@@ -44,7 +44,7 @@ struct AFX_MSGMAP {
 #define DECLARE_MESSAGE_MAP()                                                                      \
 protected:                                                                                         \
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();                                           \
-    virtual const AFX_MSGMAP* GetMessageMap() const;
+    const AFX_MSGMAP* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
     const AFX_MSGMAP* theClass::GetMessageMap() const {                                            \
@@ -144,7 +144,10 @@ public:
     // The first entry of the map chain for a window message (not a command or notification).
     const AFX_MSGMAP_ENTRY* FindMessageEntry(UINT nMessage) const;
 
-    DECLARE_MESSAGE_MAP()
+protected:
+    // The root of the message maps, which DECLARE_MESSAGE_MAP overrides.
+    static const AFX_MSGMAP* PASCAL GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
 };
 
 struct AFX_NOTIFY {

@@ -32,7 +32,8 @@ TEST(CStringTest, ConstructionCopiesAndCopiesAreIndependent) {
     EXPECT_STREQ("reused after move", copy);
 
     CString self("self");
-    self = self;
+    const CString& same = self; // assigned to itself, through a second name
+    self = same;
     EXPECT_STREQ("self", self);
     self = self.Mid(1); // assigned from a piece of itself
     EXPECT_STREQ("elf", self);
