@@ -5,6 +5,7 @@
 #include "stdafx.h"
 #include "design/KstFormat.h"
 #include "support/MachineSupport.h"
+#include "support/MessageBoxes.h"
 #include "support/TestSupport.h"
 
 #include <emu_desktop.h>
@@ -37,24 +38,15 @@ inline std::vector<std::string> Names(const std::vector<uint8_t>& blob) {
     return names;
 }
 
-// Records every message box as "caption: text" lines and answers it with OK.
-class MessageBoxes : public emu::DesktopObserver {
+// The message boxes shown (answered with OK), read as "caption: text" lines.
+class MessageBoxes : public testsupport::MessageBoxes {
 public:
-    MessageBoxes() { emu::AddDesktopObserver(this); }
-    ~MessageBoxes() override { emu::RemoveDesktopObserver(this); }
-    int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_texts += box.caption + ": " + box.text + "\n";
-        return IDOK;
-    }
     std::string Texts() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_texts;
+        std::string texts;
+        for (const std::string& line : testsupport::MessageBoxes::Texts())
+            texts += line + "\n";
+        return texts;
     }
-
-private:
-    std::mutex m_mutex;
-    std::string m_texts;
 };
 
 // A top-level window that owns the message boxes and takes the device notifications.
