@@ -1,12 +1,10 @@
 // The machine's side of the driver interface, driven through the Win32 device calls exactly
-// as the transport drives it: the data phases in 512-byte blocks, readiness, refusals and their
-// details, storing, new names for folders and designs, the folder blob, unplugging.
+// as the transport drives it: storing, refusals and their details, new names for folders and
+// designs, the folder blob, requests of the operator during a store, unplugging.
 #include "support/MachineSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 
 using namespace machine;
@@ -125,58 +123,6 @@ TEST_P(ProtocolTest, StoresWellFormedDesignsAndOtherFilesAndRejectsTheRest) {
     EXPECT_FALSE(std::filesystem::exists(Disk("medium3/EMB/big.kst")));
 }
 
-TEST_P(ProtocolTest, AShortLastBlockIsPaddedAndBlocksOfOtherSizesAreRefused) {
-    std::vector<uint8_t> design = MakeDesign(1, 300); // 726 bytes
-    ASSERT_EQ(Ask(kSendDesignName, 2, "\\EMB\\short.kst", kSendDesignData, FormB(726)).first,
-              kAccepted);
-    DWORD moved = 0;
-    ASSERT_TRUE(port.Write(design.data(), 512, &moved));
-    // The last block handed over short: the machine pads it with zeros and takes it.
-    std::vector<uint8_t> tail(design.begin() + 512, design.end());
-    tail.resize(300, 0xEE); // bytes past the design's end must not count
-    ASSERT_TRUE(port.Write(tail.data(), 300, &moved));
-    EXPECT_EQ(moved, 300u);
-    EXPECT_EQ(port.Status(kSelectStore), kStatusDone);
-    EXPECT_EQ(ReadFileBytes(Disk("medium2/EMB/short.kst")), design);
-
-    // With nothing to move the pipe stalls; a short read or a long write is refused.
-    const struct {
-        bool write;
-        DWORD size, error;
-    } refused[] = {{false, 512, ERROR_GEN_FAILURE},
-                   {true, 512, ERROR_GEN_FAILURE},
-                   {false, 100, ERROR_INVALID_PARAMETER},
-                   {true, 513, ERROR_INVALID_PARAMETER}};
-    std::vector<uint8_t> buffer(513);
-    for (const auto& r : refused) {
-        SCOPED_TRACE(r.size);
-        EXPECT_FALSE(r.write ? port.Write(buffer.data(), r.size, &moved)
-                             : port.Read(buffer.data(), r.size, &moved));
-        EXPECT_EQ(GetLastError(), r.error);
-    }
-}
-
-TEST_P(ProtocolTest, ControlRequestsCheckCodesAndSizes) {
-    Request request = Selector(0);
-    Reply reply{};
-    DWORD returned = 0;
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    auto call = [&](DWORD code, DWORD inSize, DWORD outSize) {
-        BOOL done = DeviceIoControl(port.Handle(), code, request.data(), inSize, reply.data(),
-                                    outSize, &returned, &ov);
-        if (!done && GetLastError() == ERROR_IO_PENDING)
-            done = GetOverlappedResult(port.Handle(), &ov, &returned, TRUE);
-        return done ? ERROR_SUCCESS : GetLastError();
-    };
-    EXPECT_EQ(call(kStatus, 4, 8), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(returned, 8u);
-    EXPECT_EQ(call(0x80002008, 4, 8), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
-    EXPECT_EQ(call(kStatus, 3, 8), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(call(kStatus, 4, 7), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    CloseHandle(ov.hEvent);
-}
-
 TEST_P(ProtocolTest, RefusalsCarryTheMachinesDetail) {
     Storage& storage = machine->GetStorage();
     storage.MakeFolder(1, {"EMB"}, "Sub");
@@ -273,33 +219,6 @@ TEST_P(ProtocolTest, FolderBlobListsFoldersDesignsCompanionsAndOtherFiles) {
     // Relative to the current folder, and the blob of an empty folder.
     ASSERT_TRUE(port.ReadFolder(2, "Deep", &blob));
     EXPECT_EQ(blob, (std::vector<uint8_t>{0, 0, 0, 0}));
-}
-
-TEST_P(SlowMachineTest, ReadRequestsAnswerNotYetBeforeReady) {
-    machine->GetStorage().WriteFile(1, {"EMB"}, "a.kst", MakeDesign(1, 2));
-    machine->RaiseRequest(4, "Sub");
-    ASSERT_EQ(port.Status(0), 1); // takes the request
-    const struct {
-        DWORD code;
-        Request request;
-    } reads[] = {{kReadFolderList, {1, 0, 1, 0}},
-                 {kReceiveDesignData, FormB(0)},
-                 {kServiceRequest, FormB(0)}};
-    for (const auto& read : reads) {
-        SCOPED_TRACE(::testing::Message() << std::hex << read.code);
-        ASSERT_EQ(port.Name(kReceiveDesignName, 1, "a.kst"), 1);
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(Ask(0, 0, "", read.code, read.request).first, kNotYet) << i;
-        Reply reply{};
-        ASSERT_TRUE(port.Control(read.code, read.request, &reply));
-        ASSERT_EQ(reply[0], kReady);
-        std::vector<uint8_t> data;
-        const bool design = read.code == kReceiveDesignData;
-        ASSERT_TRUE(port.ReadBlocks(design ? GetU32(&reply[4]) : GetU16(&reply[6]), &data));
-        if (read.code == kServiceRequest) {
-            EXPECT_EQ(data, (std::vector<uint8_t>{'S', 'u', 'b', 0}));
-        }
-    }
 }
 
 TEST_P(SlowMachineTest, AStoreFinishesAtItsLastPollOrBeforeTheNextRequest) {
