@@ -266,15 +266,21 @@ class CStuckBarSendDlg : public CSendDlg {
 public:
     using CSendDlg::CSendDlg;
     afx_msg void OnTimer(UINT /*nIDEvent*/) {}
+    // The worker asks for the bar when it begins its design and when it waits for the bar.
+    BOOL GetProgress(PROGRESS* progress) override {
+        if (::GetCurrentThreadId() != m_ui)
+            ++workerAsks;
+        return CSendDlg::GetProgress(progress);
+    }
     BOOL DestroyWindow() override {
         // Tear down once the worker is blocked in a message to this thread (as it is after a
         // cancel: it reads the bar or sets the last status text).
-        WaitFor([&] {
-            blocked = (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
-            return blocked;
-        });
+        blocked =
+            WaitFor([] { return (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE); });
         return CSendDlg::DestroyWindow();
     }
+    const DWORD m_ui = ::GetCurrentThreadId();
+    std::atomic<int> workerAsks{0};
     bool blocked = false;
     DECLARE_MESSAGE_MAP()
 };
@@ -285,8 +291,8 @@ END_MESSAGE_MAP()
 TEST_F(TransferTest, TeardownServesTheWorkersMessages) {
     int sent = -1;
     CStuckBarSendDlg dialog(&Designs(1), 1, "\\EMB", &sent);
-    // The probe's port and the job's port have been closed: the worker waits for the bar.
-    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] { return m_hooked->closes == 2; })),
+    // Cancel once the worker waits for the bar: a cancel seen before would skip that wait.
+    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] { return dialog.workerAsks == 2; })),
               IDCANCEL);
     EXPECT_TRUE(dialog.blocked) << "the worker was waiting for this thread at the teardown";
     EXPECT_EQ(sent, 1);
