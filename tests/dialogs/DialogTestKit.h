@@ -28,10 +28,10 @@ protected:
     }
     ~MachineTest() override { emu::SelectMachine(std::shared_ptr<machine::Endpoint>()); }
 
-    // DoModal under a watchdog; `user` (when given) acts on the window captioned `caption`.
-    template <class Dialog>
-    INT_PTR Run(Dialog& dialog, const char* caption = nullptr,
-                const std::function<void(HWND)>& user = nullptr) {
+    // `modal` (a DoModal) under a watchdog; `user` (when given) acts on the window captioned
+    // `caption` meanwhile, from another thread.
+    template <class Modal>
+    static auto Acting(const char* caption, const std::function<void(HWND)>& user, Modal modal) {
         testsupport::Watchdog watchdog(caption != nullptr ? caption : "a dialog", 60);
         std::thread acting([&] {
             if (!user)
@@ -40,9 +40,14 @@ protected:
             ASSERT_NE(hwnd, nullptr) << caption;
             user(hwnd);
         });
-        const INT_PTR result = dialog.DoModal();
+        const auto result = modal();
         acting.join();
         return result;
+    }
+    template <class Dialog>
+    INT_PTR Run(Dialog& dialog, const char* caption = nullptr,
+                const std::function<void(HWND)>& user = nullptr) {
+        return Acting(caption, user, [&] { return dialog.DoModal(); });
     }
     // A user who clicks Cancel once `ready` holds and Cancel is enabled.
     static std::function<void(HWND)> CancelWhen(std::function<bool()> ready) {

@@ -1,13 +1,11 @@
-// vantel status, put, get, folderinfo, send, receive, ls and pick, run as the program itself on an
-// embedded machine of their own: what they print and their exit statuses.
+// vantel status, connected, put, get, folderinfo, send, receive, ls, pick and the file commands,
+// run as the program itself on an embedded machine of their own: what they print, their exit
+// statuses and what they leave on the machine.
 #include "stdafx.h"
 #include "command/ComTestKit.h"
 #include "support/HostRuns.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <functional>
-#include <map>
 
 TEST(ComCommands, PutGetStatusAndFolderInfo) {
     testsupport::TempDir dir;
@@ -20,6 +18,8 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
     const std::string put = "put " + dir.File("rose.kst");
     const std::vector<testsupport::HostRun> runs = {
         {"status", 0, "not running"},
+        {"connected", 0, "A machine is connected.\n"},
+        {"connected now", 2, "takes no arguments"},
         {put + " --to '\\EMB\\ROSE.KST'", 0, "bytes"},
         {"get '\\EMB\\ROSE.KST' --out " + dir.File("back.kst"), 0, "bytes"},
         {"get '\\EMB\\NONE.KST' --out " + dir.File("none.kst"), 1, "Receiving"},
@@ -50,79 +50,35 @@ TEST(ComCommands, PutGetStatusAndFolderInfo) {
     EXPECT_TRUE(std::filesystem::exists(dir.File("pc/Sub/temp.KST"))) << "beside temp.kst";
     EXPECT_EQ(rose, testsupport::ReadFileBytes(dir.File("back.kst")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("none.kst")));
-    EXPECT_EQ(52u,
-              testsupport::ReadFileBytes(dir.File("blob")).value_or(std::vector<uint8_t>()).size());
+    EXPECT_EQ(52u, testsupport::Bytes(dir.File("blob")).size());
+    EXPECT_EQ(1, testsupport::Vantel("connected", &output, "none"));
+    EXPECT_EQ(output.rfind("No machine is connected", 0), 0u) << output;
 }
 
-// A scripted run of the file commands leaves the machine as a model of the same steps says:
-// entries by path, each a size (-1 for a folder), listed as `vantel machine ls` lists them.
-TEST(FileCommands, ScriptedRunLeavesWhatTheModelPredicts) {
+// A scripted run of the file commands leaves the machine as `vantel machine ls` then lists it.
+TEST(FileCommands, ScriptedRunLeavesTheMachineAsTheStepsSay) {
     testsupport::TempDir dir;
     const std::vector<BYTE> rose = comtest::Design(1, 3), tulip = comtest::Design(1, 2);
     testsupport::WriteFileBytes(dir.File("rose.kst"), rose);
     testsupport::WriteFileBytes(dir.File("tulip.kst"), tulip);
-    std::map<std::string, long> model; // "FLOWERS/SUB/" style paths below EMB
-    const long roseSize = static_cast<long>(rose.size()),
-               tulipSize = static_cast<long>(tulip.size());
-    const struct {
-        std::string args;
-        std::function<void()> step;
-    } runs[] = {
-        {"mkdir '\\EMB' FLOWERS", [&] { model["FLOWERS/"] = -1; }},
-        {"mkdir '\\EMB\\FLOWERS' SUB", [&] { model["FLOWERS/SUB/"] = -1; }},
-        {"send rose.kst tulip.kst --to '\\EMB\\FLOWERS' --direct",
-         [&] { model["FLOWERS/rose.kst"] = roseSize, model["FLOWERS/tulip.kst"] = tulipSize; }},
-        {"send rose.kst --to '\\EMB\\FLOWERS\\SUB'",
-         [&] { model["FLOWERS/SUB/rose.kst"] = roseSize; }},
-        {"rename '\\EMB\\FLOWERS\\tulip.kst' daisy.dst",
-         [&] { model.erase("FLOWERS/tulip.kst"), model["FLOWERS/daisy.kst"] = tulipSize; }},
-        {"rename '\\EMB\\FLOWERS\\SUB' Stems",
-         [&] {
-             model.erase("FLOWERS/SUB/"), model.erase("FLOWERS/SUB/rose.kst");
-             model["FLOWERS/Stems/"] = -1, model["FLOWERS/Stems/rose.kst"] = roseSize;
-         }},
-        {"rm '\\EMB\\FLOWERS\\rose.kst'", [&] { model.erase("FLOWERS/rose.kst"); }},
-        {"mkdir '\\EMB' OLD", [&] { model["OLD/"] = -1; }},
-        {"mkdir '\\EMB\\OLD' INNER", [] {}},
-        {"send rose.kst --to '\\EMB\\OLD\\INNER'", [] {}},
-        {"rm --folder '\\EMB\\OLD'", [&] { model.erase("OLD/"); }},
-    };
-    const std::string vantel = "cd " + dir.Path() + " && TMPDIR=" + dir.Path() +
-                               " VANTEL_MACHINE=embedded:machine " + VANTEL_HOST_EXE + " ";
-    std::string output;
-    for (const auto& run : runs) {
-        ASSERT_EQ(testsupport::RunCommand(vantel + run.args + " 2>&1", &output), 0)
-            << run.args << "\n"
-            << output;
-        run.step();
-    }
-    // The model as the machine lists it: folders first, then files, by name without case.
-    std::function<std::string(const std::string&, int)> render = [&](const std::string& folder,
-                                                                     int depth) {
-        std::vector<std::pair<std::string, long>> folders, files;
-        for (const auto& [path, size] : model) {
-            const std::string rest =
-                path.substr(0, folder.size()) == folder ? path.substr(folder.size()) : "";
-            const size_t slash = rest.find('/');
-            if (rest.empty() || (slash != std::string::npos && slash + 1 != rest.size()))
-                continue;
-            (size < 0 ? folders : files).emplace_back(rest, size);
-        }
-        auto byName = [](const auto& a, const auto& b) {
-            return _stricmp(a.first.c_str(), b.first.c_str()) < 0;
-        };
-        std::sort(folders.begin(), folders.end(), byName);
-        std::sort(files.begin(), files.end(), byName);
-        std::string text;
-        const std::string indent(2 * depth, ' ');
-        for (const auto& [name, size] : folders)
-            text += indent + name.substr(0, name.size() - 1) + "\\\n" +
-                    render(folder + name, depth + 1);
-        for (const auto& [name, size] : files)
-            text += indent + name + "  " + std::to_string(size) + "\n";
-        return text;
-    };
+    const std::string send = "send " + dir.File("rose.kst") + " ";
+    testsupport::ExpectHostRuns(
+        dir.File("machine"),
+        {{"mkdir '\\EMB' FLOWERS", 0, ""},
+         {"mkdir '\\EMB\\FLOWERS' SUB", 0, ""},
+         {send + dir.File("tulip.kst") + " --to '\\EMB\\FLOWERS' --direct", 0, ""},
+         {send + "--to '\\EMB\\FLOWERS\\SUB'", 0, ""},
+         {"rename '\\EMB\\FLOWERS\\tulip.kst' daisy.dst", 0, ""}, // the extension stays
+         {"rename '\\EMB\\FLOWERS\\SUB' Stems", 0, ""},
+         {"rm '\\EMB\\FLOWERS\\rose.kst'", 0, ""},
+         {"mkdir '\\EMB' OLD", 0, ""},
+         {"mkdir '\\EMB\\OLD' INNER", 0, ""},
+         {send + "--to '\\EMB\\OLD\\INNER'", 0, ""},
+         {"rm --folder '\\EMB\\OLD'", 0, ""}});
     std::string listing;
-    testsupport::RunCommand(vantel + "machine ls --storage machine --medium 1", &listing);
-    EXPECT_EQ(listing, "EMB\\\n" + render("", 1));
+    testsupport::Vantel("machine ls --storage " + dir.File("machine") + " --medium 1", &listing);
+    // Folders first, then files, by name without regard to case.
+    EXPECT_EQ(listing, "EMB\\\n  FLOWERS\\\n    Stems\\\n      rose.kst  " +
+                           std::to_string(rose.size()) + "\n    daisy.kst  " +
+                           std::to_string(tulip.size()) + "\n");
 }

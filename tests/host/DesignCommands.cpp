@@ -1,74 +1,50 @@
 // vantel sample, info and divide, run as the program itself.
 #include "stdafx.h"
 #include "host/DesignSample.h"
-#include "support/TestSupport.h"
+#include "support/HostRuns.h"
 
-#include <gtest/gtest.h>
+#include <filesystem>
 
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
-using host::AddCommand;
-using host::AddStitch;
-using testsupport::RunCommand;
-using testsupport::TempDir;
+using testsupport::Bytes;
+using testsupport::LongAt;
+using testsupport::Vantel;
 
 namespace {
-
-int Vantel(const std::string& args, std::string* output = nullptr) {
-    return RunCommand(std::string(VANTEL_HOST_EXE) + " " + args + " 2>&1", output);
-}
-
-std::vector<BYTE> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
-LONG LongAt(const std::vector<BYTE>& bytes, size_t offset) {
-    LONG value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Colour blocks of the given numbers of stitches.
-host::DesignParts Blocks(const std::vector<int>& stitches, bool endCode = true) {
+// Colour blocks of the given numbers of stitches; with a block record and its trailer cut
+// short by `trailerCut` bytes when that is given.
+std::vector<BYTE> Blocks(const std::vector<int>& stitches, bool endCode = true,
+                         size_t trailerCut = 0) {
     host::DesignParts parts;
     for (size_t b = 0; b < stitches.size(); ++b) {
         parts.colourTable.push_back(static_cast<LONG>(b) + 1);
         parts.typeTable.push_back(0);
         if (b > 0)
-            AddCommand(parts.units, KST_COLOR_CHANGE, 0, 0);
+            host::AddCommand(parts.units, KST_COLOR_CHANGE, 0, 0);
         for (int i = 0; i < stitches[b]; ++i)
-            AddStitch(parts.units, 2, 1);
+            host::AddStitch(parts.units, 2, 1);
     }
     if (endCode)
-        AddCommand(parts.units, KST_END);
-    return parts;
+        host::AddCommand(parts.units, KST_END);
+    if (trailerCut > 0)
+        parts.records.push_back(tagKstBlockRecord{0, {0}});
+    std::vector<BYTE> bytes = host::WritePlainDesign(parts);
+    bytes.resize(bytes.size() - trailerCut);
+    return bytes;
 }
 
 } // namespace
 
 TEST(SampleAndInfo, ASampleReportsItsHeaderTablesAndChecks) {
-    TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.File("rose.kst");
     ASSERT_EQ(Vantel("sample --out " + file + " --colours 3 --units 1234 --records 2"), 0);
-    std::string json;
+    std::string json, text;
     EXPECT_EQ(Vantel("info " + file + " --json", &json), 0);
-    const std::vector<BYTE> bytes = ReadFile(file);
-    const LONG offset = LongAt(bytes, 0);
-    EXPECT_EQ(offset, 116 + 24);
     for (const char* expected :
          {"{\"stitch_offset\": 140, \"flags\": 20, \"datetime\": \"", "\"divide\": [0, 0]",
           "\"colours\": 3, \"units\": 1234, \"hoop\": 1, \"extents\": [",
@@ -76,34 +52,20 @@ TEST(SampleAndInfo, ASampleReportsItsHeaderTablesAndChecks) {
           "\"sections\": [{\"type\": 0, \"size\": 92}]",
           "\"well_formed\": true, \"within_limits\": true, \"proper_length\": 2608}"})
         EXPECT_TRUE(Contains(json, expected)) << expected << "\n" << json;
+    const std::vector<BYTE> bytes = Bytes(file);
     EXPECT_TRUE(KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr));
-
-    std::string text;
     EXPECT_EQ(Vantel("info " + file, &text), 0);
     EXPECT_TRUE(Contains(text, "load check       passes")) << text;
     EXPECT_TRUE(Contains(text, "section type 0, 92 bytes")) << text;
 }
 
-TEST(SampleAndInfo, RefusesSamplesOutsideTheFormat) {
-    TempDir dir;
-    std::string out;
-    EXPECT_EQ(Vantel("sample --out " + dir.File("a.kst") + " --colours 79", &out), 1);
-    EXPECT_TRUE(Contains(out, "colour count")) << out;
-    EXPECT_EQ(Vantel("sample --out " + dir.File("a.kst") + " --colours 20 --units 30", &out), 1);
-    EXPECT_TRUE(Contains(out, "needs at least")) << out;
-    EXPECT_EQ(Vantel("sample --out " + dir.File("a.kst") + " --units 100001", &out), 1);
-    EXPECT_EQ(Vantel("sample --colours 2", &out), 2);
-    EXPECT_EQ(Vantel("sample --out " + dir.File("a.kst") + " --colours two", &out), 2);
-}
-
 TEST(SampleAndInfo, LargeHoopSampleIsDividedAtTheJoiningJump) {
-    TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.File("vast.kst+");
-    std::string out;
+    std::string out, text;
     ASSERT_EQ(Vantel("sample --extended --hoop 5 --colours 5 --out " + file, &out), 0);
-    const std::vector<BYTE> bytes = ReadFile(file);
-    const LONG n = LongAt(bytes, 24), units = LongAt(bytes, 28);
-    const LONG m = LongAt(bytes, 116 + 8 * n);
+    const std::vector<BYTE> bytes = Bytes(file);
+    const LONG n = LongAt(bytes, 24), units = LongAt(bytes, 28), m = LongAt(bytes, 116 + 8 * n);
     EXPECT_EQ(m, 5);
     EXPECT_EQ(LongAt(bytes, 32), 5);
     const LONG division = LongAt(bytes, 120 + 8 * n + 44 * m);
@@ -119,73 +81,26 @@ TEST(SampleAndInfo, LargeHoopSampleIsDividedAtTheJoiningJump) {
     int above = 0, below = 0;
     for (LONG i = 0; i < units; ++i) {
         const BYTE* unit = bytes.data() + offset + 2 * i;
-        if (unit[0] == KST_COMMAND) {
-            if (unit[1] == KST_END)
-                break;
+        if (unit[0] == KST_COMMAND && unit[1] == KST_END)
+            break;
+        const bool command = unit[0] == KST_COMMAND;
+        y -= static_cast<signed char>(command ? unit[3] : unit[1]);
+        if (command) {
             ++i;
-            y -= static_cast<signed char>(unit[3]);
             continue;
         }
-        y -= static_cast<signed char>(unit[1]);
-        if (i < division) {
-            EXPECT_LT(y, 0) << i;
-            ++above;
-        } else {
-            EXPECT_GT(y, 0) << i;
-            ++below;
-        }
+        EXPECT_TRUE(i < division ? y < 0 : y > 0) << i;
+        ++(i < division ? above : below);
     }
     EXPECT_GT(above, 100);
     EXPECT_GT(below, 100);
-    std::string text;
     EXPECT_EQ(Vantel("info " + file, &text), 0);
     EXPECT_TRUE(Contains(text, "5 block records, division point " + std::to_string(division)))
         << text;
 }
 
-TEST(SampleAndInfo, InfoOnFilesThatAreNotGoodDesigns) {
-    TempDir dir;
-    std::string out;
-    EXPECT_EQ(Vantel("info " + dir.File("missing.kst"), &out), 2);
-    EXPECT_TRUE(Contains(out, "cannot read")) << out;
-    EXPECT_EQ(Vantel("info " + dir.Path()), 2);
-    EXPECT_EQ(Vantel("divide " + dir.Path() + " --budget 9 --out " + dir.File("o")), 2);
-
-    WriteFile(dir.File("short.kst"), std::vector<BYTE>(50, 1));
-    EXPECT_EQ(Vantel("info " + dir.File("short.kst") + " --json", &out), 1);
-    EXPECT_TRUE(Contains(out, "\"stitch_offset\": null")) << out;
-    EXPECT_TRUE(Contains(out, "\"well_formed\": false")) << out;
-
-    // 79 colours: loaded, but beyond the upper bounds.
-    WriteFile(dir.File("many.kst"), host::WritePlainDesign(Blocks(std::vector<int>(79, 1))));
-    out.clear();
-    EXPECT_EQ(Vantel("info " + dir.File("many.kst") + " --json", &out), 0);
-    EXPECT_TRUE(Contains(out, "\"well_formed\": true, \"within_limits\": false")) << out;
-
-    // The end code cut short: the design proper is longer than the file.
-    std::vector<BYTE> cut = host::WritePlainDesign(Blocks({3, 3}));
-    cut.resize(cut.size() - 3); // the padding and one byte of the end code
-    WriteFile(dir.File("cut.kst"), cut);
-    out.clear();
-    EXPECT_EQ(Vantel("info " + dir.File("cut.kst") + " --json", &out), 1);
-    EXPECT_TRUE(Contains(out, "\"well_formed\": false")) << out;
-
-    // A trailer whose section runs past the end: no sections, the design itself still loads.
-    host::DesignParts parts = Blocks({4});
-    tagKstBlockRecord record = {0, {0}};
-    parts.records.push_back(record);
-    std::vector<BYTE> broken = host::WritePlainDesign(parts);
-    broken.resize(broken.size() - 1);
-    WriteFile(dir.File("broken.kst"), broken);
-    out.clear();
-    EXPECT_EQ(Vantel("info " + dir.File("broken.kst") + " --json", &out), 0);
-    EXPECT_TRUE(Contains(out, "\"sections\": null")) << out;
-    EXPECT_EQ(Vantel("info " + dir.File("broken.kst"), &out), 0);
-    EXPECT_TRUE(Contains(out, "malformed")) << out;
-}
-
 TEST(Divide, WritesEveryPartAndReportsThePositions) {
-    TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.File("rose.kst");
     ASSERT_EQ(Vantel("sample --out " + file + " --colours 4 --units 600"), 0);
     std::string out;
@@ -198,7 +113,7 @@ TEST(Divide, WritesEveryPartAndReportsThePositions) {
     LONG total = 0;
     for (size_t k = 1; k <= positions.size(); ++k) {
         const std::string part = dir.File("parts/rose_" + std::to_string(k) + ".kst");
-        const std::vector<BYTE> bytes = ReadFile(part);
+        const std::vector<BYTE> bytes = Bytes(part);
         ASSERT_FALSE(bytes.empty()) << part;
         EXPECT_TRUE(Contains(out, part + "\t" + std::to_string(bytes.size()) + " bytes\tposition " +
                                       std::to_string(positions[k - 1])))
@@ -214,56 +129,56 @@ TEST(Divide, WritesEveryPartAndReportsThePositions) {
     EXPECT_GT(total, 600 - 3 * 2);
 }
 
-TEST(Divide, FailsClearlyWhenABlockDoesNotFit) {
-    TempDir dir;
-    const std::string file = dir.File("big.kst");
-    host::DesignParts parts = Blocks({10, 10, 50});
-    WriteFile(file, host::WritePlainDesign(parts));
-    std::string out;
-    EXPECT_EQ(Vantel("divide " + file + " --budget 5 --out " + dir.File("a"), &out), 1);
-    EXPECT_TRUE(Contains(out, "first colour block does not fit")) << out;
-    out.clear();
-    EXPECT_EQ(Vantel("divide " + file + " --budget 20 --out " + dir.File("b"), &out), 1);
-    EXPECT_TRUE(Contains(out, "colour block 3")) << out;
-    EXPECT_TRUE(Contains(out, "parts 1 to 2 were written")) << out;
-}
-
-TEST(Divide, StopsAfterAPartWithoutAnEndCode) {
-    TempDir dir;
-    const std::string file = dir.File("open.kst");
-    WriteFile(file, host::WritePlainDesign(Blocks({4, 4, 4}, false)));
-    std::string out;
-    EXPECT_EQ(Vantel("divide " + file + " --budget 8 --out " + dir.File("p"), &out), 0);
-    EXPECT_TRUE(Contains(out, "open_3.kst")) << out;
-    EXPECT_FALSE(Contains(out, "open_4.kst")) << out;
-    EXPECT_TRUE(Contains(out, "has no end code")) << out;
-}
-
-TEST(Divide, RefusesBadSourcesAndArguments) {
-    TempDir dir;
-    std::vector<BYTE> bad = host::WritePlainDesign(Blocks({3, 3}));
+// What sample, info and divide refuse, and their verdicts on files that are not good designs.
+TEST(DesignCommands, RefusalsAndVerdicts) {
+    testsupport::TempDir dir;
+    const std::string d = dir.Path() + "/";
+    std::vector<BYTE> bad = Blocks({3, 3});
     bad[24] = 3; // colour count
-    WriteFile(dir.File("bad.kst"), bad);
-    std::string out;
-    EXPECT_EQ(Vantel("divide " + dir.File("bad.kst") + " --budget 10 --out " + dir.File("o"), &out),
-              1);
-    EXPECT_TRUE(Contains(out, "not a well-formed design")) << out;
-
-    host::DesignParts parts = Blocks({3, 3});
-    tagKstBlockRecord record = {0, {0}};
-    parts.records.push_back(record);
-    std::vector<BYTE> broken = host::WritePlainDesign(parts);
-    broken.resize(broken.size() - 4);
-    WriteFile(dir.File("broken.kst"), broken);
-    EXPECT_EQ(
-        Vantel("divide " + dir.File("broken.kst") + " --budget 10 --out " + dir.File("o"), &out),
-        1);
-    EXPECT_TRUE(Contains(out, "malformed trailer")) << out;
-
-    EXPECT_EQ(Vantel("divide " + dir.File("none.kst") + " --budget 10 --out " + dir.File("o")), 2);
-    EXPECT_EQ(Vantel("divide " + dir.File("bad.kst") + " --out " + dir.File("o")), 2);
-    EXPECT_EQ(Vantel("divide " + dir.File("bad.kst") + " --budget 0 --out " + dir.File("o")), 2);
-    EXPECT_EQ(
-        Vantel("divide " + dir.File("bad.kst") + " --budget 5 --first 256 --out " + dir.File("o")),
-        2);
+    std::vector<BYTE> cut = Blocks({3, 3});
+    cut.resize(cut.size() - 3); // the padding and one byte of the end code
+    for (const auto& [name, bytes] : std::vector<std::pair<const char*, std::vector<BYTE>>>{
+             {"short.kst", std::vector<BYTE>(50, 1)},
+             {"many.kst", Blocks(std::vector<int>(79, 1))},
+             {"cut.kst", cut},
+             {"trailer.kst", Blocks({4}, true, 1)}, // its section runs past the end
+             {"trailer4.kst", Blocks({3, 3}, true, 4)},
+             {"bad.kst", bad},
+             {"big.kst", Blocks({10, 10, 50})},
+             {"open.kst", Blocks({4, 4, 4}, false)}})
+        testsupport::WriteFileBytes(d + name, bytes);
+    const std::string divide = "divide " + d;
+    testsupport::ExpectHostRuns(
+        "",
+        {{"sample --out " + d + "a.kst --colours 79", 1, "colour count"},
+         {"sample --out " + d + "a.kst --colours 20 --units 30", 1, "needs at least"},
+         {"sample --out " + d + "a.kst --units 100001", 1, ""},
+         {"sample --colours 2", 2, ""},
+         {"sample --out " + d + "a.kst --colours two", 2, ""},
+         {"info " + d + "missing.kst", 2, "cannot read"},
+         {"info " + d, 2, ""},
+         {"info " + d + "short.kst --json", 1, "\"stitch_offset\": null"},
+         {"info " + d + "short.kst --json", 1, "\"well_formed\": false"},
+         // 79 colours: loaded, but beyond the upper bounds.
+         {"info " + d + "many.kst --json", 0, "\"well_formed\": true, \"within_limits\": false"},
+         // The end code cut short: the design proper is longer than the file.
+         {"info " + d + "cut.kst --json", 1, "\"well_formed\": false"},
+         // No sections, but the design itself still loads.
+         {"info " + d + "trailer.kst --json", 0, "\"sections\": null"},
+         {"info " + d + "trailer.kst", 0, "malformed"},
+         {divide + " --budget 9 --out " + d + "o", 2, ""},
+         {divide + "bad.kst --budget 10 --out " + d + "o", 1, "not a well-formed design"},
+         {divide + "trailer4.kst --budget 10 --out " + d + "o", 1, "malformed trailer"},
+         {divide + "none.kst --budget 10 --out " + d + "o", 2, ""},
+         {divide + "bad.kst --out " + d + "o", 2, ""},
+         {divide + "bad.kst --budget 0 --out " + d + "o", 2, ""},
+         {divide + "bad.kst --budget 5 --first 256 --out " + d + "o", 2, ""},
+         {divide + "big.kst --budget 5 --out " + d + "a", 1, "first colour block does not fit"},
+         {divide + "big.kst --budget 20 --out " + d + "b", 1,
+          "colour block 3 of " + d +
+              "big.kst does not fit a budget of 20 units; parts 1 to 2 "
+              "were written"},
+         {divide + "open.kst --budget 8 --out " + d + "p", 0, "has no end code"}});
+    EXPECT_TRUE(std::filesystem::exists(d + "p/open_3.kst"));
+    EXPECT_FALSE(std::filesystem::exists(d + "p/open_4.kst")) << "the division stops there";
 }

@@ -1,21 +1,14 @@
-// vantel convert, divide, put and preview with DST and EXP files, run as the program itself.
+// vantel convert, divide, put and preview with DST and EXP files (and convert's refusals), run as
+// the program itself.
 #include "stdafx.h"
 #include "formats/Dst.h"
 #include "support/HostRuns.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
 #include <filesystem>
 
 namespace {
 
-LONG LongAt(const std::vector<uint8_t>& bytes, size_t at) {
-    LONG value = -1;
-    if (at + 4 <= bytes.size())
-        std::memcpy(&value, bytes.data() + at, 4);
-    return value;
-}
+using testsupport::LongAt;
 
 // A DST of `stitches` stitches back and forth over `width` units, a colour change every 30000.
 void WriteZigZag(const std::string& path, long long stitches, long long width) {
@@ -50,6 +43,8 @@ TEST(InterchangeCommands, ConvertDividePutAndPreview) {
             {"convert " + rose + " " + dir.File("b.kst+"), 2, "design application's own"},
             {"convert " + dir.File("rose.kst") + " " + dir.File("b.kst"), 2, "nothing to convert"},
             {"convert " + rose + " " + dir.File("b.txt"), 2, "is neither"},
+            {"convert " + rose, 2, "usage"},
+            {"convert " + dir.File("none.kst+") + " " + dir.File("b.kst"), 1, "cannot read"},
             {"put " + dir.File("rose.exp"), 0, "\\EMB\\rose.kst on medium 1"},
             {"get '\\EMB\\rose.kst' --out " + dir.File("back.kst"), 0, "bytes"},
             {"preview " + rose, 1, "--terminal"},
@@ -60,8 +55,7 @@ TEST(InterchangeCommands, ConvertDividePutAndPreview) {
     // 0, the hoop asked for; the machine keeps the same one sent from EXP.
     for (const char* name : {"rose.kst", "back.kst"}) {
         SCOPED_TRACE(name);
-        const std::vector<uint8_t> kst =
-            testsupport::ReadFileBytes(dir.File(name)).value_or(std::vector<uint8_t>());
+        const std::vector<uint8_t> kst = testsupport::Bytes(dir.File(name));
         ASSERT_TRUE(KstCheckStructure(kst.data(), kst.size(), TRUE, nullptr));
         EXPECT_EQ(LongAt(kst, 4), KST_FLAGS_PLAIN);
         EXPECT_EQ(LongAt(kst, 32), std::string(name) == "rose.kst" ? 2 : 0);

@@ -1,53 +1,27 @@
 // vantel ui-tour, run as the program itself: every dialog template of the library opens in
 // turn, through the terminal presenter, with the controls it holds.
-#include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-namespace {
-
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Vantel(const std::string& arguments) {
-    Outcome run;
-    run.status = testsupport::RunCommand(
-        std::string(VANTEL_HOST_EXE) + " " + arguments + " 2>&1 </dev/null", &run.output);
-    return run;
-}
-
-} // namespace
+#include "support/HostRuns.h"
 
 TEST(UiTourCommand, OpensEveryTemplateInTurnWithItsControls) {
-    Outcome run = Vantel("ui-tour --pause 20");
-    ASSERT_EQ(0, run.status) << run.output;
-    const std::vector<std::string> captions = {
-        "[Send Designs]",  "[Receive Designs]", "[Delete Designs]",    "[Receive folder List]",
-        "[Rename Dialog]", "[Create Folder]",   "[Search USB Driver]", "[Receive a Design]"};
+    std::string out;
+    ASSERT_EQ(0, testsupport::Vantel("ui-tour --pause 20", &out)) << out;
     size_t at = 0;
-    for (const std::string& caption : captions) {
-        size_t found = run.output.find(caption + "\n", at);
-        ASSERT_NE(std::string::npos, found) << caption << " missing or out of order:\n"
-                                            << run.output;
-        at = found + caption.size();
+    for (const std::string caption :
+         {"[Send Designs]", "[Receive Designs]", "[Delete Designs]", "[Receive folder List]",
+          "[Rename Dialog]", "[Create Folder]", "[Search USB Driver]", "[Receive a Design]"}) {
+        at = out.find(caption + "\n", at);
+        ASSERT_NE(std::string::npos, at) << caption << " missing or out of order:\n" << out;
     }
-    EXPECT_NE(std::string::npos, run.output.find("  Now Sending ?/? abc\n"));
-    EXPECT_NE(std::string::npos, run.output.find("  - default button 2 \"CANCEL\" (hidden)\n"));
-    EXPECT_NE(std::string::npos, run.output.find("  - progress bar 9010\n"));
-    EXPECT_NE(std::string::npos, run.output.find("  - check box 9031 \"Show RZ design only\"\n"));
-    EXPECT_NE(std::string::npos, run.output.find("  - text -1 \"Folder :\"\n"));
-}
-
-TEST(UiTourCommand, RefusesArgumentsItDoesNotTake) {
-    EXPECT_EQ(2, Vantel("ui-tour --pause -1").status);
-    EXPECT_EQ(2, Vantel("ui-tour --pause soon").status);
-    EXPECT_EQ(2, Vantel("ui-tour --pause").status);
-    Outcome extra = Vantel("ui-tour now");
-    EXPECT_EQ(2, extra.status);
-    EXPECT_NE(std::string::npos, extra.output.find("takes no arguments"));
+    for (const char* line :
+         {"  Now Sending ?/? abc\n", "  - default button 2 \"CANCEL\" (hidden)\n",
+          "  - progress bar 9010\n", "  - check box 9031 \"Show RZ design only\"\n",
+          "  - text -1 \"Folder :\"\n"})
+        EXPECT_NE(std::string::npos, out.find(line)) << line;
+    testsupport::ExpectHostRuns("", {{"ui-tour --pause -1", 2, ""},
+                                     {"ui-tour --pause soon", 2, ""},
+                                     {"ui-tour --pause", 2, ""},
+                                     {"ui-tour now", 2, "takes no arguments"},
+                                     // vantel browse, without a terminal
+                                     {"browse", 2, "needs a terminal"},
+                                     {"browse", 2, "vantel pick"}});
 }

@@ -9,17 +9,11 @@ constexpr size_t kCountOffset = 8; // DLGTEMPLATE::cdit
 } // namespace
 
 DialogBuilder::DialogBuilder(DWORD style, const std::string& caption, short cx, short cy) {
-    Word(LOWORD(style));
-    Word(HIWORD(style));
-    Word(0); // extended style
-    Word(0);
-    Word(0); // item count, filled in as controls are added
-    Word(10);
-    Word(10);
-    Word(static_cast<WORD>(cx));
-    Word(static_cast<WORD>(cy));
-    Word(0); // no menu
-    Word(0); // the standard dialog class
+    // Style, extended style, the item count (filled in as controls are added), the place and
+    // size, no menu, the standard dialog class.
+    for (WORD word : {LOWORD(style), HIWORD(style), WORD(0), WORD(0), WORD(0), WORD(10), WORD(10),
+                      WORD(cx), WORD(cy), WORD(0), WORD(0)})
+        Word(word);
     Text(caption);
     if (style & DS_SETFONT) {
         Word(8);
@@ -41,15 +35,9 @@ void DialogBuilder::Text(const std::string& text) {
 void DialogBuilder::Begin(DWORD style, WORD id, short x, short y, short cx, short cy) {
     while (m_bytes.size() % 4 != 0)
         m_bytes.push_back(0);
-    Word(LOWORD(style));
-    Word(HIWORD(style));
-    Word(0);
-    Word(0);
-    Word(static_cast<WORD>(x));
-    Word(static_cast<WORD>(y));
-    Word(static_cast<WORD>(cx));
-    Word(static_cast<WORD>(cy));
-    Word(id);
+    for (WORD word :
+         {LOWORD(style), HIWORD(style), WORD(0), WORD(0), WORD(x), WORD(y), WORD(cx), WORD(cy), id})
+        Word(word);
     ++m_count;
     std::memcpy(m_bytes.data() + kCountOffset, &m_count, sizeof(m_count));
 }

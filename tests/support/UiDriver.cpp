@@ -1,25 +1,12 @@
 #include "support/UiDriver.h"
 
-#include <commctrl.h>
+#include "support/TestSupport.h"
 
-#include <chrono>
-#include <thread>
+#include <commctrl.h>
 
 namespace ui {
 
 namespace {
-
-// Polls `found` every millisecond of real time until it returns true or the time is up.
-template <class Found> bool Poll(Found found, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (found())
-            return true;
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
 
 struct Search {
     const std::string* caption;
@@ -70,7 +57,7 @@ bool ClickListItem(HWND dialog, int id, int index, bool twice) {
 
 HWND WaitForWindow(const std::string& caption, int timeoutMs, const char* className) {
     Search search{&caption, className, NULL};
-    Poll(
+    testsupport::WaitFor(
         [&] {
             EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
             return search.found != NULL;
@@ -80,7 +67,7 @@ HWND WaitForWindow(const std::string& caption, int timeoutMs, const char* classN
 }
 
 bool WaitForWindowGone(HWND hwnd, int timeoutMs) {
-    return Poll([&] { return !IsWindow(hwnd); }, timeoutMs);
+    return testsupport::WaitFor([&] { return !IsWindow(hwnd); }, timeoutMs);
 }
 
 std::string WindowText(HWND hwnd) {
@@ -98,18 +85,9 @@ std::string ControlText(HWND dialog, int id) {
     return control ? WindowText(control) : std::string();
 }
 
-bool ControlExists(HWND dialog, int id) {
-    return GetDlgItem(dialog, id) != NULL;
-}
-
 bool IsControlEnabled(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     return control != NULL && IsWindowEnabled(control);
-}
-
-bool IsControlVisible(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
-    return control != NULL && IsWindowVisible(control);
 }
 
 bool ClickButton(HWND dialog, int id) {
@@ -186,7 +164,7 @@ bool DoubleClickListItem(HWND dialog, int id, int index) {
 
 bool WaitForMessageBox(const std::string& caption, MessageBoxView* box, int timeoutMs) {
     HWND hwnd = NULL;
-    bool found = Poll(
+    bool found = testsupport::WaitFor(
         [&] {
             hwnd = WaitForWindow(caption, 0, "#32770");
             return hwnd != NULL && GetDlgItem(hwnd, 0xFFFF) != NULL;

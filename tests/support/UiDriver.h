@@ -20,9 +20,7 @@ bool WaitForWindowGone(HWND hwnd, int timeoutMs = 10000);
 
 std::string WindowText(HWND hwnd);
 std::string ControlText(HWND dialog, int id);
-bool ControlExists(HWND dialog, int id);
 bool IsControlEnabled(HWND dialog, int id);
-bool IsControlVisible(HWND dialog, int id);
 
 // Clicks a push button or check box as the mouse would: only an enabled, visible control
 // (false otherwise). The click is posted: it happens when the window's thread pumps.

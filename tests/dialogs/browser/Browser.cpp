@@ -69,22 +69,17 @@ protected:
         BYTE showAll = 0;
     };
     Outcome Browse(const std::function<void(HWND)>& user, DWORD medium = 1, BYTE showAll = 0) {
-        testsupport::Watchdog watchdog("the browser", 60);
         Outcome outcome;
-        std::thread acting([&] {
-            HWND dialog = ui::WaitForWindow("Receive a Design");
-            ASSERT_NE(dialog, nullptr);
-            user(dialog);
-        });
         BYTE* design = nullptr;
         BYTE* companion = nullptr;
         DWORD designSize = 0, companionSize = 0;
         char name[512] = {};
         outcome.medium = medium;
         outcome.showAll = showAll;
-        outcome.result = ReceiveDesignDialog(NULL, &design, &designSize, name, &companion,
-                                             &companionSize, &outcome.medium, &outcome.showAll);
-        acting.join();
+        outcome.result = Acting("Receive a Design", user, [&] {
+            return ReceiveDesignDialog(NULL, &design, &designSize, name, &companion, &companionSize,
+                                       &outcome.medium, &outcome.showAll);
+        });
         outcome.designBlock = design != nullptr;
         outcome.companionBlock = companion != nullptr;
         if (design != nullptr)
@@ -304,16 +299,15 @@ TEST_F(BrowserTest, FolderListResults) {
 TEST_F(BrowserTest, ClosingTheFolderListWhileItReads) {
     m_machine->StayNotReady(true);
     CFolderListProbe dialog(1, "\\EMB");
-    std::thread user([] {
-        HWND hwnd = ui::WaitForWindow("Receive folder List");
-        ASSERT_TRUE(WaitFor([&] {
-            return (GetMenuState(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) ==
-                   0;
-        }));
-        ui::CloseWindowAsUser(hwnd);
-    });
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-    user.join();
+    EXPECT_EQ(Run(dialog, "Receive folder List",
+                  [](HWND hwnd) {
+                      ASSERT_TRUE(WaitFor([&] {
+                          return (GetMenuState(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND) &
+                                  MF_GRAYED) == 0;
+                      }));
+                      ui::CloseWindowAsUser(hwnd);
+                  }),
+              IDCANCEL);
     EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_CANCELLED) << "the worker has ended";
     EXPECT_EQ(dialog.GetFileCount(), 0);
 }

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <list>
+#include <sstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -266,15 +268,21 @@ class CStuckBarSendDlg : public CSendDlg {
 public:
     using CSendDlg::CSendDlg;
     afx_msg void OnTimer(UINT /*nIDEvent*/) {}
+    // The worker asks for the bar when it begins its design and when it waits for the bar.
+    BOOL GetProgress(PROGRESS* progress) override {
+        if (::GetCurrentThreadId() != m_ui)
+            ++workerAsks;
+        return CSendDlg::GetProgress(progress);
+    }
     BOOL DestroyWindow() override {
         // Tear down once the worker is blocked in a message to this thread (as it is after a
         // cancel: it reads the bar or sets the last status text).
-        WaitFor([&] {
-            blocked = (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
-            return blocked;
-        });
+        blocked =
+            WaitFor([] { return (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE); });
         return CSendDlg::DestroyWindow();
     }
+    const DWORD m_ui = ::GetCurrentThreadId();
+    std::atomic<int> workerAsks{0};
     bool blocked = false;
     DECLARE_MESSAGE_MAP()
 };
@@ -285,8 +293,8 @@ END_MESSAGE_MAP()
 TEST_F(TransferTest, TeardownServesTheWorkersMessages) {
     int sent = -1;
     CStuckBarSendDlg dialog(&Designs(1), 1, "\\EMB", &sent);
-    // The probe's port and the job's port have been closed: the worker waits for the bar.
-    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] { return m_hooked->closes == 2; })),
+    // Cancel once the worker waits for the bar: a cancel seen before would skip that wait.
+    EXPECT_EQ(Run(dialog, "Send Designs", CancelWhen([&] { return dialog.workerAsks == 2; })),
               IDCANCEL);
     EXPECT_TRUE(dialog.blocked) << "the worker was waiting for this thread at the teardown";
     EXPECT_EQ(sent, 1);
@@ -305,65 +313,59 @@ TEST_F(TransferTest, NoMachineAtStartShowsOneMessageAndStartsNoWorker) {
 
 // ---- Receiving ----
 
+// Designs put on the machine (in \\EMB), those asked for, how many were received, the result
+// and each PC file with the design it holds ("temp.kst=A.kst"), as words.
 struct ReceiveCase {
     const char* what;
-    std::vector<std::string> onMachine; // designs put on the machine first
-    std::vector<std::string> asked;
+    const char *onMachine, *asked;
     int received;
     INT_PTR result;
-    std::vector<std::pair<std::string, std::string>> files; // PC file, design it holds
+    const char* files;
 };
+
+std::vector<std::string> Words(const char* text) {
+    std::istringstream in(text);
+    return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+}
 
 class ReceiveTest : public TransferTest, public ::testing::WithParamInterface<ReceiveCase> {};
 
 TEST_P(ReceiveTest, WritesTempWithTheDesignsExtension) {
     const ReceiveCase& c = GetParam();
     std::map<std::string, std::vector<uint8_t>> designs;
-    for (size_t i = 0; i < c.onMachine.size(); ++i) {
-        designs[c.onMachine[i]] = MakeDesign(1 + static_cast<int>(i), 10);
+    for (const std::string& name : Words(c.onMachine)) {
+        designs[name] = MakeDesign(1 + static_cast<int>(designs.size()), 10);
         testsupport::Port port;
-        ASSERT_TRUE(port.SendDesign(1, c.onMachine[i], designs[c.onMachine[i]]));
+        ASSERT_TRUE(port.SendDesign(1, "\\EMB\\" + name, designs[name]));
     }
-    std::vector<FILEINFO> records(c.asked.size());
-    for (size_t i = 0; i < c.asked.size(); ++i)
-        FileInfoSet(&records[i], c.asked[i].c_str());
+    const std::vector<std::string> asked = Words(c.asked);
+    std::vector<FILEINFO> records(asked.size());
+    for (size_t i = 0; i < asked.size(); ++i)
+        FileInfoSet(&records[i], ("\\EMB\\" + asked[i]).c_str());
     DialogWatch watch(IDC_RECEIVE_STATUS);
     int received = -1;
     CReceiveDlg dialog(records.data(), static_cast<int>(records.size()), 1, m_pc.Path().c_str(),
                        &received);
     EXPECT_EQ(Run(dialog), c.result);
     EXPECT_EQ(received, c.received);
-    for (const auto& [file, design] : c.files)
-        EXPECT_EQ(testsupport::ReadFileBytes(m_pc.File(file)), designs[design]) << file;
-    EXPECT_EQ(watch.texts.back(), "Now Receiving : " + c.asked.back());
+    for (const std::string& file : Words(c.files)) {
+        const size_t is = file.find('=');
+        EXPECT_EQ(testsupport::ReadFileBytes(m_pc.File(file.substr(0, is))),
+                  designs[file.substr(is + 1)])
+            << file;
+    }
+    EXPECT_EQ(watch.texts.back(), "Now Receiving : \\EMB\\" + asked.back());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReceiveTest,
-    ::testing::Values(ReceiveCase{"DesignAndCompanion",
-                                  {"\\EMB\\A.kst", "\\EMB\\A.rzf"},
-                                  {"\\EMB\\A.kst", "\\EMB\\A.rzf"},
-                                  2,
-                                  IDOK,
-                                  {{"temp.kst", "\\EMB\\A.kst"}, {"temp.rzf", "\\EMB\\A.rzf"}}},
-                      ReceiveCase{"SameExtensionReplaces",
-                                  {"\\EMB\\A.kst", "\\EMB\\B.kst"},
-                                  {"\\EMB\\A.kst", "\\EMB\\B.kst"},
-                                  2,
-                                  IDOK,
-                                  {{"temp.kst", "\\EMB\\B.kst"}}},
-                      ReceiveCase{"SecondFails",
-                                  {"\\EMB\\A.kst"},
-                                  {"\\EMB\\A.kst", "\\EMB\\GONE.rzf"},
-                                  1,
-                                  IDCANCEL,
-                                  {{"temp.kst", "\\EMB\\A.kst"}}},
-                      ReceiveCase{"NoExtension",
-                                  {"\\EMB\\PLAIN"},
-                                  {"\\EMB\\PLAIN"},
-                                  1,
-                                  IDOK,
-                                  {{"temp", "\\EMB\\PLAIN"}}}),
+    ::testing::Values(ReceiveCase{"DesignAndCompanion", "A.kst A.rzf", "A.kst A.rzf", 2, IDOK,
+                                  "temp.kst=A.kst temp.rzf=A.rzf"},
+                      ReceiveCase{"SameExtensionReplaces", "A.kst B.kst", "A.kst B.kst", 2, IDOK,
+                                  "temp.kst=B.kst"},
+                      ReceiveCase{"SecondFails", "A.kst", "A.kst GONE.rzf", 1, IDCANCEL,
+                                  "temp.kst=A.kst"},
+                      ReceiveCase{"NoExtension", "PLAIN", "PLAIN", 1, IDOK, "temp=PLAIN"}),
     [](const ::testing::TestParamInfo<ReceiveCase>& info) { return info.param.what; });
 
 // Another process holds the transfer mutex: the dialog gives up after 3000 ms without opening
