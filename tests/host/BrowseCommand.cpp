@@ -16,7 +16,8 @@ namespace {
 // Real time a screen or the program's end is waited for: generous, for a loaded machine.
 const int kPatienceMs = 60000;
 
-// vantel browse on a pseudo-terminal of its own.
+// vantel browse on a pseudo-terminal of its own, with the machine's parent folder as its
+// temporary folder: the browser receives into fixed names there, which other tests' runs share.
 class Browse {
 public:
     Browse(const std::string& machine, const std::string& out) {
@@ -25,6 +26,7 @@ public:
         if (m_child == 0) {
             setenv("VANTEL_MACHINE", ("embedded:" + machine).c_str(), 1);
             setenv("VANTEL_OBJECT_NAMESPACE", "process", 1);
+            setenv("TMPDIR", machine.substr(0, machine.find_last_of('/')).c_str(), 1);
             execl(VANTEL_HOST_EXE, VANTEL_HOST_EXE, "browse", "--out", out.c_str(), nullptr);
             _exit(127);
         }
