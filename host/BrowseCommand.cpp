@@ -5,6 +5,7 @@
 #include "BrowserHost.h"
 #include "DesignBrowser.h"
 #include "Terminal.h"
+#include "UserThread.h"
 
 #include "resources/resource.h"
 
@@ -242,10 +243,10 @@ int RunBrowse(const std::vector<std::string>& words) {
             return 1;
         }
         host::BrowserSession session(*medium, args.Has("all"), log.File());
-        std::thread user([&] { shown = Interact(terminal, log, interrupted, ended); });
+        host::UserThread user([&] { shown = Interact(terminal, log, interrupted, ended); });
         session.Run();
         ended = true;
-        user.join();
+        user.Join();
         // The terminal as it was, then what the presenter said after the last screen.
         terminal.Restore();
         std::printf("\n");
