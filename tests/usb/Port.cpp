@@ -7,40 +7,6 @@
 
 using namespace usbtest;
 
-TEST(UsbInterface, DriverNumbersAreTheMachines) {
-    GUID machineClass = emu::MachineInterfaceClass();
-    EXPECT_EQ(memcmp(&machineClass, &GUID_USBCOMM_INTERFACE, sizeof(GUID)), 0);
-    const uint32_t pairs[][2] = {{IOCTL_USBCOMM_STATUS, machine::kStatus},
-                                 {IOCTL_USBCOMM_CHANGE_FOLDER, machine::kChangeFolder},
-                                 {IOCTL_USBCOMM_READ_FOLDER_LIST, machine::kReadFolderList},
-                                 {IOCTL_USBCOMM_SEND_DESIGN_NAME, machine::kSendDesignName},
-                                 {IOCTL_USBCOMM_SEND_DESIGN_DATA, machine::kSendDesignData},
-                                 {IOCTL_USBCOMM_RECEIVE_DESIGN_NAME, machine::kReceiveDesignName},
-                                 {IOCTL_USBCOMM_RECEIVE_DESIGN_DATA, machine::kReceiveDesignData},
-                                 {IOCTL_USBCOMM_DELETE_NAME, machine::kDeleteName},
-                                 {IOCTL_USBCOMM_DELETE_START, machine::kDeleteStart},
-                                 {IOCTL_USBCOMM_RENAME_NAME, machine::kRenameName},
-                                 {IOCTL_USBCOMM_RENAME_DATA, machine::kRenameData},
-                                 {IOCTL_USBCOMM_FOLDER_COMMAND_NAME, machine::kFolderCommandName},
-                                 {IOCTL_USBCOMM_FOLDER_COMMAND_DATA, machine::kFolderCommandData},
-                                 {IOCTL_USBCOMM_SERVICE_ANSWER, machine::kServiceAnswer},
-                                 {IOCTL_USBCOMM_SERVICE_REQUEST, machine::kServiceRequest},
-                                 {USBCOMM_REQUEST_SIZE, machine::kRequestSize},
-                                 {USBCOMM_REPLY_SIZE, machine::kReplySize},
-                                 {USBCOMM_BLOCK_SIZE, machine::kBlockSize},
-                                 {USBCOMM_REPLY_DETAIL, machine::kReplyDetail},
-                                 {USBCOMM_REPLY_STATE, machine::kReplyState},
-                                 {USBCOMM_REPLY_SUBSTATUS, machine::kReplySubStatus},
-                                 {USBCOMM_REPLY_LENGTH16, machine::kReplyLength16},
-                                 {USBCOMM_REPLY_LENGTH32, machine::kReplyLength32},
-                                 {USBCOMM_REPLY_ACK, machine::kReplyAck},
-                                 {USBCOMM_REFUSED, machine::kRefused},
-                                 {USBCOMM_READY, machine::kReady},
-                                 {USBCOMM_STATE_RUNNING, machine::kStateRunning}};
-    for (size_t i = 0; i < std::size(pairs); ++i)
-        EXPECT_EQ(pairs[i][0], pairs[i][1]) << i;
-}
-
 class PortTest : public UsbTest {};
 USB_COMPLETION_MODES(PortTest);
 

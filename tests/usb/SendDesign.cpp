@@ -1,21 +1,11 @@
 // Sending designs: from memory with the ready wait, from PC files with their validation.
 #include "usb/UsbTestKit.h"
 
+#include "support/MessageBoxes.h"
+
 #include <fstream>
 
 using namespace usbtest;
-
-// Records every message box and answers it with its default button.
-class MessageBoxRecorder : public emu::DesktopObserver {
-public:
-    MessageBoxRecorder() { emu::AddDesktopObserver(this); }
-    ~MessageBoxRecorder() override { emu::RemoveDesktopObserver(this); }
-    int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
-        boxes.push_back(box);
-        return box.defaultButton;
-    }
-    std::vector<emu::MessageBoxInfo> boxes;
-};
 
 class SendTest : public UsbTest {
 protected:
@@ -98,7 +88,7 @@ TEST_P(SendTest, SendDesignIsCancelledInItsWaitsOnly) {
 }
 
 TEST_P(SendTest, LoadDesignFileChecksTheExtensionAndTheDesign) {
-    MessageBoxRecorder boxes;
+    testsupport::MessageBoxes boxes;
     std::vector<uint8_t> withTrailer = m_design;
     withTrailer.insert(withTrailer.end(), {'E', 'N', 'H', 'A', 'N', 'C', 'E', 0, 1, 2, 3});
     EXPECT_EQ(m_comm.LoadDesignFile(PcFile("UPPER.KST", withTrailer).c_str()), 0);
@@ -118,15 +108,15 @@ TEST_P(SendTest, LoadDesignFileChecksTheExtensionAndTheDesign) {
         EXPECT_EQ(m_comm.LoadDesignFile(PcFile("bad.kst", bad).c_str()), -15);
     EXPECT_EQ(m_comm.LoadDesignFile(PcFile("empty.kst", {}).c_str()), -8);
     EXPECT_EQ(m_comm.DetachReceived(), nullptr);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(boxes.Count(), 0u);
 
+    // Only a file that cannot be opened is told, under the program's name.
     EXPECT_EQ(m_comm.LoadDesignFile(m_pc.File("missing.kst").c_str()), -8);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    const emu::MessageBoxInfo& box = boxes.boxes[0];
-    EXPECT_EQ(box.caption, AfxGetAppName()[0] != '\0' ? AfxGetAppName() : "");
-    EXPECT_EQ(box.text.back(), '\n');
-    EXPECT_NE(box.text.find("missing.kst"), std::string::npos);
-    EXPECT_EQ(box.type, UINT(MB_OK));
+    ASSERT_EQ(boxes.Count(), 1u);
+    const std::string box = boxes.Texts()[0];
+    EXPECT_EQ(box.rfind(std::string(AfxGetAppName()) + ": ", 0), 0u) << box;
+    EXPECT_EQ(box.back(), '\n');
+    EXPECT_NE(box.find("missing.kst"), std::string::npos);
 }
 
 TEST_P(SendTest, SendDesignFileSendsTheCheckedDesignWithoutTheReadyWait) {
@@ -143,9 +133,9 @@ TEST_P(SendTest, SendDesignFileSendsTheCheckedDesignWithoutTheReadyWait) {
     EXPECT_EQ(m_comm.SendDesignFile(1, "B.KST", m_pc.File("a.txt").c_str(), &m_nDetail), -15);
     // The file is loaded first: its failure (with the file-open box) before a bad name's -7.
     const std::string tooLong(512, 'n');
-    MessageBoxRecorder boxes;
+    testsupport::MessageBoxes boxes;
     EXPECT_EQ(m_comm.SendDesignFile(1, tooLong.c_str(), m_pc.File("no.kst").c_str(), nullptr), -8);
-    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(m_comm.SendDesignFile(1, tooLong.c_str(), path.c_str(), nullptr), -7);
     EXPECT_TRUE(Trace().empty());
 
