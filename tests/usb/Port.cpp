@@ -8,7 +8,7 @@
 using namespace usbtest;
 
 TEST(UsbInterface, DriverNumbersAreTheMachines) {
-    GUID machineClass = emu::MachineInterfaceClass();
+    GUID machineClass = plug::MachineInterfaceClass();
     EXPECT_EQ(memcmp(&machineClass, &GUID_USBCOMM_INTERFACE, sizeof(GUID)), 0);
     const uint32_t pairs[][2] = {{IOCTL_USBCOMM_STATUS, machine::kStatus},
                                  {IOCTL_USBCOMM_CHANGE_FOLDER, machine::kChangeFolder},
@@ -77,7 +77,7 @@ TEST_P(PortTest, RefusesAHeldDeviceAnInvalidWindowAndAMissingDevice) {
     m_machine->Unplug();
     EXPECT_EQ(m_comm.OpenPort(m_window, &m_cancel), -17);
     m_machine->Plug();
-    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+    plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
     EXPECT_EQ(m_comm.OpenPort(m_window, &m_cancel), -17);
     EXPECT_FALSE(m_comm.IsOpen());
 }
