@@ -156,3 +156,34 @@ TEST(DeviceSetup, OnlyPresentInterfacesOfTheClassAreListed) {
     EXPECT_TRUE(emu::UnplugDevice(id));
     EXPECT_FALSE(emu::UnplugDevice(987654));
 }
+
+// The driver's device is what the registered provider makes of the selection, plugged in
+// under the provider's class; a program without a provider has no device to select.
+TEST(DeviceSetup, TheDriversDeviceComesFromTheRegisteredProvider) {
+    GUID testClass = {0x0fedcba9, 0x8765, 0x4321, {8, 7, 6, 5, 4, 3, 2, 1}};
+    auto device = plug::AsDevice(std::make_shared<machine::Machine>(TestMachine::FastOptions()));
+    std::string asked;
+    emu::DeviceProvider before =
+        emu::SetDeviceProvider({testClass, [&](const std::string& selection, std::string* error) {
+                                    asked = selection;
+                                    error->clear();
+                                    return device;
+                                }});
+    std::string error;
+    ASSERT_TRUE(emu::SelectDevice("test:1", &error)) << error;
+    EXPECT_EQ(asked, "test:1");
+    EXPECT_EQ(emu::SelectedDevice(), device);
+    HDEVINFO set =
+        SetupDiGetClassDevsA(&testClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    EXPECT_TRUE(SetupDiEnumDeviceInterfaces(set, nullptr, &testClass, 0, &data));
+    SetupDiDestroyDeviceInfoList(set);
+
+    emu::SetDeviceProvider({});
+    EXPECT_FALSE(emu::SelectDevice("embedded", &error));
+    EXPECT_NE(error.find("no device provider"), std::string::npos) << error;
+    EXPECT_EQ(emu::SelectedDevice(), device);
+    emu::SetDeviceProvider(before);
+    plug::SelectMachine(nullptr);
+}
