@@ -4,7 +4,7 @@
 #include "frame/VantelPrintUsb.h"
 #include "support/MachineSupport.h"
 
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 
 #include <gtest/gtest.h>
 
@@ -47,14 +47,14 @@ public:
 };
 
 TEST(IsConnectRX4400, ProbesIndexesZeroTo126AndStopsAtTheFirstDeviceThatOpens) {
-    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+    plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
     EXPECT_FALSE(IsConnectRX4400()) << "nothing plugged in";
 
     std::vector<std::shared_ptr<ProbedDevice>> devices; // at indexes 0 to 127
     std::vector<int> ids;
     for (int i = 0; i < 128; ++i) {
         devices.push_back(std::make_shared<ProbedDevice>());
-        ids.push_back(emu::PlugDevice(emu::MachineInterfaceClass(), devices.back()));
+        ids.push_back(plug::PlugMachine(plug::MachineInterfaceClass(), devices.back()));
     }
     EXPECT_FALSE(IsConnectRX4400());
     for (int i = 0; i < 127; ++i)

@@ -386,7 +386,7 @@ TEST(TransferChild, Dialog) {
         GTEST_SKIP() << "runs only as a process of the cross-process test";
     testsupport::TestMachine machine;
     auto hooked = std::make_shared<usbtest::HookedMachine>(machine.Shared());
-    emu::SelectMachine(hooked);
+    plug::SelectMachine(hooked);
     DialogWatch watch(IDC_RECEIVE_STATUS);
     std::vector<FILEINFO> records(1);
     FileInfoSet(&records[0], "\\EMB\\A.kst");
@@ -400,7 +400,7 @@ TEST(TransferChild, Dialog) {
     for (const std::string& box : watch.boxes)
         std::printf(" [%s]", box.c_str());
     std::printf("\n");
-    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+    plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
 }
 
 // The receive and folder-list dialogs wait 3000 ms for the mutex, then give up without a port.

@@ -4,7 +4,7 @@
 #include "support/MachineSupport.h"
 
 #include <dbt.h>
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 
 #include <gtest/gtest.h>
 
@@ -258,7 +258,7 @@ TEST(DeviceNotification, OnlyWindowsWithADeviceInterfaceFilterRegister) {
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    filter.dbcc_classguid = emu::MachineInterfaceClass();
+    filter.dbcc_classguid = plug::MachineInterfaceClass();
     HWND window = CreateWindowExA(0, "Static", "port", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   nullptr, nullptr);
     ASSERT_NE(window, nullptr);
