@@ -80,45 +80,38 @@ END_MESSAGE_MAP()
 
 } // namespace
 
-TEST(DialogDataExchange, InitialisationPushesTheMembersIntoTheControls) {
-    Watchdog watchdog;
+TEST(DialogDataExchange, InitialisationPushesTheMembersAndSavingTakesThemBack) {
+    Watchdog watchdog("the exchange dialog");
     CExchangeDlg dialog;
+    dialog.m_bFlag = 5; // outside the three states: pushed as unchecked
     std::string name, count, label;
     UINT flag = 99;
+    BOOL saved = FALSE;
     dialog.script = [&](CExchangeDlg& d) {
         name = TextOf(::GetDlgItem(d.m_hWnd, IDC_NAME));
         count = TextOf(::GetDlgItem(d.m_hWnd, IDC_COUNT));
         label = TextOf(::GetDlgItem(d.m_hWnd, IDC_LABEL));
         flag = ::IsDlgButtonChecked(d.m_hWnd, IDC_FLAG);
+        ::SetDlgItemTextA(d.m_hWnd, IDC_NAME, "second name");
+        ::SetDlgItemTextA(d.m_hWnd, IDC_COUNT, " -40 ");
+        ::CheckDlgButton(d.m_hWnd, IDC_FLAG, BST_CHECKED);
+        ::SetDlgItemTextA(d.m_hWnd, IDC_LABEL, "");
+        saved = d.UpdateData(TRUE);
     };
     EXPECT_EQ(IDOK, dialog.DoModal());
     EXPECT_EQ("first name", name);
     EXPECT_EQ("12", count);
     EXPECT_EQ("a label", label);
-    EXPECT_EQ(static_cast<UINT>(BST_CHECKED), flag);
-}
-
-TEST(DialogDataExchange, SavingTakesTheControlsIntoTheMembers) {
-    Watchdog watchdog;
-    CExchangeDlg dialog;
-    BOOL saved = FALSE;
-    dialog.script = [&](CExchangeDlg& d) {
-        ::SetDlgItemTextA(d.m_hWnd, IDC_NAME, "second name");
-        ::SetDlgItemTextA(d.m_hWnd, IDC_COUNT, " -40 ");
-        ::CheckDlgButton(d.m_hWnd, IDC_FLAG, BST_UNCHECKED);
-        ::SetDlgItemTextA(d.m_hWnd, IDC_LABEL, "");
-        saved = d.UpdateData(TRUE);
-    };
-    EXPECT_EQ(IDOK, dialog.DoModal());
+    EXPECT_EQ(static_cast<UINT>(BST_UNCHECKED), flag);
     EXPECT_TRUE(saved);
     EXPECT_STREQ("second name", dialog.m_strName);
     EXPECT_EQ(-40, dialog.m_nCount);
-    EXPECT_EQ(0, dialog.m_bFlag);
+    EXPECT_EQ(1, dialog.m_bFlag);
     EXPECT_STREQ("", dialog.m_strLabel);
 }
 
 TEST(DialogDataExchange, ControlObjectsAreBoundOnceAndReceiveTheControlsMessages) {
-    Watchdog watchdog;
+    Watchdog watchdog("the exchange dialog");
     CExchangeDlg dialog;
     HWND hAction = NULL;
     CWnd* fromHandle = nullptr;
@@ -151,7 +144,7 @@ TEST(DialogDataExchange, ControlObjectsAreBoundOnceAndReceiveTheControlsMessages
 }
 
 TEST(DialogDataExchange, NumberThatDoesNotValidateStopsTheExchangeAndSaysSo) {
-    Watchdog watchdog;
+    Watchdog watchdog("the exchange dialog");
     BoxRecorder boxes;
     CExchangeDlg dialog;
     BOOL saved = TRUE;
@@ -185,7 +178,7 @@ TEST(DialogDataExchange, NumberThatDoesNotValidateStopsTheExchangeAndSaysSo) {
 }
 
 TEST(DialogDataExchange, OkKeepsTheDialogOpenWhileAValueDoesNotValidate) {
-    Watchdog watchdog;
+    Watchdog watchdog("the exchange dialog");
     BoxRecorder boxes;
     CExchangeDlg dialog;
     BOOL openAfterOk = FALSE;
@@ -201,19 +194,8 @@ TEST(DialogDataExchange, OkKeepsTheDialogOpenWhileAValueDoesNotValidate) {
     EXPECT_EQ(1u, boxes.Boxes().size());
 }
 
-TEST(DialogDataExchange, CheckStateOutsideTheThreeStatesIsPushedAsUnchecked) {
-    Watchdog watchdog;
-    CExchangeDlg dialog;
-    dialog.m_bFlag = 5;
-    UINT flag = 99;
-    dialog.script = [&](CExchangeDlg& d) { flag = ::IsDlgButtonChecked(d.m_hWnd, IDC_FLAG); };
-    EXPECT_EQ(IDOK, dialog.DoModal());
-    EXPECT_EQ(static_cast<UINT>(BST_UNCHECKED), flag);
-    EXPECT_EQ(0, dialog.m_bFlag);
-}
-
 TEST(DialogDataExchange, MissingControlEndsTheDialogAtInitialisation) {
-    Watchdog watchdog;
+    Watchdog watchdog("the exchange dialog");
     CExchangeDlg dialog;
     dialog.missingControl = 999;
     bool scriptRan = false;

@@ -1,6 +1,6 @@
 // Helpers shared by the framework's window and dialog tests: dialog templates built from
-// tables, a watchdog that turns a hung modal loop into a failure, and a recorder of the
-// message boxes shown (which it answers).
+// tables, the shared watchdog that turns a hung modal loop into a failure, and a recorder of
+// the message boxes shown (which it answers).
 #pragma once
 
 #include "stdafx.h"
@@ -8,16 +8,15 @@
 #include <emu_desktop.h>
 
 #include "resources/DialogTemplates.h"
+#include "support/Watchdog.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace dlgtest {
+
+using testsupport::Watchdog;
 
 // Identifiers of the standard test template.
 const int IDC_NAME = 100;
@@ -67,43 +66,6 @@ inline LPCDLGTEMPLATE StandardTemplate() {
     static LPCDLGTEMPLATE bytes = Template(StandardDialog());
     return bytes;
 }
-
-// Ends the calling thread's modal loops with WM_QUIT when they run longer than `seconds` of
-// real time, so that a hang fails the test instead of blocking it.
-class Watchdog {
-public:
-    explicit Watchdog(int seconds = 20) : m_threadId(::GetCurrentThreadId()) {
-        m_thread = std::thread([this, seconds] {
-            std::unique_lock<std::mutex> lock(m_lock);
-            if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_stop; })) {
-                m_fired = true;
-                ::PostThreadMessageA(m_threadId, WM_QUIT, 99, 0);
-            }
-        });
-    }
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_stop = true;
-        }
-        m_done.notify_all();
-        m_thread.join();
-        if (m_fired) { // take the quit message away from the next test
-            MSG msg;
-            while (::PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-            }
-        }
-    }
-    bool Fired() const { return m_fired; }
-
-private:
-    DWORD m_threadId;
-    std::mutex m_lock;
-    std::condition_variable m_done;
-    bool m_stop = false;
-    std::atomic<bool> m_fired{false};
-    std::thread m_thread;
-};
 
 // Records every message box and answers it with `answer` (0: its default button).
 class BoxRecorder : public emu::DesktopObserver {

@@ -33,7 +33,7 @@ ON_MESSAGE(WM_APP, &CAskingDlg::OnAsk)
 END_MESSAGE_MAP()
 
 emu::MessageBoxInfo Ask(UINT type, bool throughWindow, HWND* dialogOut = nullptr) {
-    Watchdog watchdog;
+    Watchdog watchdog("the message box");
     BoxRecorder boxes;
     CAskingDlg dialog;
     dialog.type = type;
@@ -87,17 +87,4 @@ TEST(WndApplication, MainWindowOwnsTheApplicationsMessageBoxes) {
     EXPECT_EQ(main.m_hWnd, owner);
     app.m_pMainWnd = NULL;
     main.DestroyWindow();
-}
-
-TEST(WndApplication, ExceptionsReportTheirMessageInABoxAndReturnTheAnswer) {
-    Watchdog watchdog;
-    BoxRecorder boxes(IDNO);
-    CFileException error(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND, "rose.kst");
-    char expected[512] = {};
-    ASSERT_TRUE(error.GetErrorMessage(expected, sizeof expected));
-    EXPECT_EQ(IDNO, error.ReportError(MB_YESNO));
-    std::vector<emu::MessageBoxInfo> shown = boxes.Boxes();
-    ASSERT_EQ(1u, shown.size());
-    EXPECT_EQ(std::string(expected), shown[0].text);
-    EXPECT_EQ(static_cast<UINT>(MB_YESNO), shown[0].type & MB_TYPEMASK);
 }
