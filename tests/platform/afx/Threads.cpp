@@ -1,27 +1,33 @@
-// CEvent, CMutex and CSingleLock across framework threads: a held mutex makes a timed lock
-// fail, released it is obtained, an abandoned one counts as obtained, two of one name are one
-// object; events reset as asked.
+// Framework threads and their sync objects: AfxBeginThread's suspended start as the progress
+// dialogs use it, the procedure's result as exit code, objects that delete themselves when
+// their thread ends; a held mutex makes a timed lock fail, released it is obtained, an
+// abandoned one counts as obtained, two of one name are one object; events reset as asked.
 // Waits use the system's own time-outs (scaled by the test clock); nothing asserts a duration.
 #include <afxwin.h>
 #include <afxmt.h>
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 namespace {
 
 const DWORD kLongWait = 60000; // never reached unless something is broken
 
+template <class F> UINT RunFn(LPVOID fn) {
+    return (*static_cast<F*>(fn))();
+}
+
 // Starts fn on a framework thread that keeps its object; JoinThread waits for it and returns
 // its exit code.
 template <class F> CWinThread* StartThread(F* fn) {
-    CWinThread* thread =
-        AfxBeginThread([](LPVOID param) -> UINT { return (*static_cast<F*>(param))(); }, fn,
-                       THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    CWinThread* thread = AfxBeginThread(&RunFn<F>, fn, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     EXPECT_NE(nullptr, thread);
-    thread->m_bAutoDelete = FALSE;
-    thread->ResumeThread();
+    thread->m_bAutoDelete = FALSE;         // as the progress dialogs do before resuming
+    EXPECT_EQ(1u, thread->ResumeThread()); // it was suspended once
     return thread;
 }
 
@@ -29,7 +35,7 @@ DWORD JoinThread(CWinThread* thread) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread->m_hThread, kLongWait));
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeThread(thread->m_hThread, &code));
-    delete thread;
+    delete thread; // kept alive by the cleared flag; closes the handle
     return code;
 }
 
@@ -37,7 +43,56 @@ BOOL Signalled(CSyncObject& object) {
     return object.Lock(0);
 }
 
+// A thread object whose deletion can be seen.
+class CWatchedThread : public CWinThread {
+public:
+    CWatchedThread(AFX_THREADPROC proc, LPVOID param, CEvent* deleted)
+        : CWinThread(proc, param), m_pDeleted(deleted) {}
+    ~CWatchedThread() override { m_pDeleted->SetEvent(); }
+    CEvent* m_pDeleted;
+};
+
 } // namespace
+
+TEST(CWinThreadTest, ThreadRunsOnResumeAsItsObjectAndExitsWithTheResult) {
+    std::atomic<bool> ran{false};
+    std::atomic<CWinThread*> current{nullptr};
+    auto job = [&]() -> UINT {
+        current = AfxGetThread();
+        ran = true;
+        return 42;
+    };
+    CWinThread* thread = StartThread(&job);
+    const CWinThread* started = thread;
+    EXPECT_EQ(42u, JoinThread(thread));
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(started, current.load());
+
+    static auto idle = []() -> UINT { return 0; }; // outlives the test: nobody waits for it
+    thread =
+        AfxBeginThread(&RunFn<decltype(idle)>, &idle, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread->m_hThread, &code));
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), code); // suspended: not yet run
+    EXPECT_TRUE(thread->m_bAutoDelete);
+    thread->ResumeThread();
+
+    EXPECT_EQ(nullptr, AfxBeginThread(NULL, NULL));
+    EXPECT_EQ(nullptr, AfxGetThread()); // not started by the framework
+}
+
+TEST(CWinThreadTest, AutoDeleteObjectGoesAwayWithItsThread) {
+    CEvent deleted(FALSE, TRUE);
+    std::atomic<bool> autoDelete{false};
+    auto job = [&]() -> UINT {
+        autoDelete = AfxGetThread()->m_bAutoDelete != FALSE;
+        return 0;
+    };
+    CWinThread* thread = new CWatchedThread(&RunFn<decltype(job)>, &job, &deleted);
+    ASSERT_TRUE(thread->CreateThread());
+    EXPECT_TRUE(deleted.Lock(kLongWait));
+    EXPECT_TRUE(autoDelete);
+}
 
 TEST(CSingleLockTest, HeldMutexTimesOutThenIsObtainedWhenReleased) {
     CMutex mutex;
