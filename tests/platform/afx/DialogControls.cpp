@@ -1,8 +1,7 @@
 // The control wrappers the dialogs use against real controls: progress bar, list view, image
-// list, check box, edit, the wait cursor, and the handle maps behind FromHandle.
+// list, the wait cursor, and the handle maps behind FromHandle.
 #include "platform/afx/DialogTestKit.h"
 
-#include <afxcmn.h>
 #include <gtest/gtest.h>
 
 #include "resources/DesignImages.h"
@@ -14,47 +13,18 @@ using namespace dlgtest;
 
 namespace {
 
-const int IDC_PROGRESS = 200;
-const int IDC_LIST = 201;
-
-// A modeless dialog with the standard controls, a progress bar and a list view.
+// A modeless dialog of the standard template, its controls bound to the wrappers.
 class CControlsDlg : public CDialog {
 public:
     CProgressCtrl m_progress;
     CListCtrl m_list;
-    CButton m_flag;
-    CEdit m_name;
 
-    CControlsDlg() {
-        static const DIALOGCONTROL controls[] = {
-            {IDCANCEL, "Button", WS_VISIBLE, "Cancel", 5, 5, 50, 14},
-            {IDC_NAME, "Edit", WS_VISIBLE | WS_BORDER, "abcdef", 5, 25, 80, 12},
-            {IDC_FLAG, "Button", WS_VISIBLE | BS_AUTOCHECKBOX, "Flag", 5, 40, 80, 10},
-            {IDC_PROGRESS, PROGRESS_CLASSA, WS_VISIBLE, "", 5, 55, 100, 10},
-            {IDC_LIST, WC_LISTVIEWA, WS_VISIBLE | LVS_SMALLICON | LVS_SINGLESEL, "", 5, 70, 100,
-             60},
-        };
-        static const DIALOGRESOURCE dialog = {1,
-                                              "Controls",
-                                              WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                              "MS Shell Dlg",
-                                              8,
-                                              0,
-                                              0,
-                                              150,
-                                              140,
-                                              controls,
-                                              5};
-        static LPCDLGTEMPLATE bytes = Template(dialog);
-        EXPECT_TRUE(CreateIndirect(bytes));
-    }
+    CControlsDlg() { EXPECT_TRUE(CreateIndirect(StandardTemplate())); }
     ~CControlsDlg() override { DestroyWindow(); }
 
     void DoDataExchange(CDataExchange* pDX) override {
         DDX_Control(pDX, IDC_PROGRESS, m_progress);
         DDX_Control(pDX, IDC_LIST, m_list);
-        DDX_Control(pDX, IDC_FLAG, m_flag);
-        DDX_Control(pDX, IDC_NAME, m_name);
     }
 };
 
@@ -141,17 +111,6 @@ TEST(DialogControls, ImageListTakesTheBitmapCutIntoImages) {
     ASSERT_NE(nullptr, current);
     EXPECT_EQ(images.m_hImageList, current->m_hImageList);
     emu::UnregisterResource(NULL, RT_BITMAP, 705);
-}
-
-TEST(DialogControls, CheckBoxAndEditSelection) {
-    CControlsDlg dialog;
-    dialog.m_flag.SetCheck(BST_CHECKED);
-    EXPECT_EQ(static_cast<UINT>(BST_CHECKED), dialog.IsDlgButtonChecked(IDC_FLAG));
-    dialog.m_name.SetSel(0, -1);
-    int start = -1, end = -1;
-    dialog.m_name.GetSel(start, end);
-    EXPECT_EQ(0, start);
-    EXPECT_EQ(6, end);
 }
 
 TEST(DialogControls, FromHandleWrapsWindowsWithoutObjectsAndKeepsBoundOnes) {

@@ -1,5 +1,5 @@
 // Modal dialogs: how DoModal ends (posted close and OK from a worker thread, EndDialog during
-// initialisation, WM_QUIT, a missing template), nested modal dialogs with their owners, and
+// initialisation, a missing template), nested modal dialogs with their owners, and
 // the virtual DestroyWindow at the end of the modal loop.
 #include "platform/afx/DialogTestKit.h"
 #include "support/TestSupport.h"
@@ -159,22 +159,6 @@ TEST(DialogModal, MissingTemplateGivesMinusOneWithoutWindow) {
     EXPECT_EQ(NULL, byId.m_hWnd);
     CDialog empty;
     EXPECT_EQ(-1, empty.DoModal());
-}
-
-TEST(DialogModal, QuitMessageEndsTheLoopAndIsPostedAgain) {
-    Watchdog watchdog("the modal loop");
-    CProbeDlg dialog;
-    std::thread worker([&] {
-        WaitForDialog(dialog.hwnd);
-        ::PostThreadMessageA(::GetWindowThreadProcessId(dialog.hwnd, NULL), WM_QUIT, 5, 0);
-    });
-    EXPECT_EQ(-1, dialog.DoModal());
-    worker.join();
-    EXPECT_EQ(1, dialog.destroyCalls);
-    MSG msg;
-    ASSERT_TRUE(::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
-    EXPECT_EQ(static_cast<UINT>(WM_QUIT), msg.message);
-    EXPECT_EQ(5u, msg.wParam);
 }
 
 namespace {

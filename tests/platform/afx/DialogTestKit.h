@@ -5,6 +5,7 @@
 
 #include "stdafx.h"
 
+#include <afxcmn.h>
 #include <emu_desktop.h>
 
 #include "resources/DialogTemplates.h"
@@ -24,18 +25,23 @@ const int IDC_COUNT = 101;
 const int IDC_FLAG = 102;
 const int IDC_LABEL = 103;
 const int IDC_ACTION = 104;
+const int IDC_PROGRESS = 105;
+const int IDC_LIST = 106;
 
-// OK, Cancel, two edits, a check box, a static and a push button.
-inline const DIALOGRESOURCE& StandardDialog() {
+// OK, Cancel, two edits, a check box, a static, a push button, a progress bar and a list view;
+// its bytes are kept for the whole test program.
+inline LPCDLGTEMPLATE StandardTemplate() {
+    const DWORD kTab = WS_VISIBLE | WS_TABSTOP;
     static const DIALOGCONTROL controls[] = {
-        {IDOK, "Button", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK", 10, 80, 50, 14},
-        {IDCANCEL, "Button", WS_VISIBLE | WS_TABSTOP, "Cancel", 70, 80, 50, 14},
-        {IDC_NAME, "Edit", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, "", 10, 10, 100,
-         12},
-        {IDC_COUNT, "Edit", WS_VISIBLE | WS_BORDER | WS_TABSTOP, "", 10, 26, 100, 12},
-        {IDC_FLAG, "Button", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, "Flag", 10, 42, 100, 10},
+        {IDOK, "Button", kTab | BS_DEFPUSHBUTTON, "OK", 10, 80, 50, 14},
+        {IDCANCEL, "Button", kTab, "Cancel", 70, 80, 50, 14},
+        {IDC_NAME, "Edit", kTab | WS_BORDER | ES_AUTOHSCROLL, "", 10, 10, 100, 12},
+        {IDC_COUNT, "Edit", kTab | WS_BORDER, "", 10, 26, 100, 12},
+        {IDC_FLAG, "Button", kTab | BS_AUTOCHECKBOX, "Flag", 10, 42, 100, 10},
         {IDC_LABEL, "Static", WS_VISIBLE, "label", 10, 56, 100, 10},
-        {IDC_ACTION, "Button", WS_VISIBLE | WS_TABSTOP, "Action", 130, 80, 50, 14},
+        {IDC_ACTION, "Button", kTab, "Action", 130, 80, 50, 14},
+        {IDC_PROGRESS, PROGRESS_CLASSA, WS_VISIBLE, "", 10, 100, 100, 10},
+        {IDC_LIST, WC_LISTVIEWA, WS_VISIBLE | LVS_SMALLICON | LVS_SINGLESEL, "", 10, 115, 100, 40},
     };
     static const DIALOGRESOURCE dialog = {1,
                                           "Test Dialog",
@@ -45,26 +51,12 @@ inline const DIALOGRESOURCE& StandardDialog() {
                                           0,
                                           0,
                                           200,
-                                          100,
+                                          160,
                                           controls,
-                                          static_cast<int>(sizeof(controls) / sizeof(controls[0]))};
-    return dialog;
-}
-
-// The template's bytes, kept for the whole test program.
-inline LPCDLGTEMPLATE Template(const DIALOGRESOURCE& dialog) {
-    static std::mutex lock;
-    static std::vector<std::vector<BYTE>> kept;
-    std::lock_guard<std::mutex> guard(lock);
-    kept.emplace_back();
-    if (!BuildDialogTemplate(dialog, kept.back()))
-        return NULL;
-    return reinterpret_cast<LPCDLGTEMPLATE>(kept.back().data());
-}
-
-inline LPCDLGTEMPLATE StandardTemplate() {
-    static LPCDLGTEMPLATE bytes = Template(StandardDialog());
-    return bytes;
+                                          9};
+    static std::vector<BYTE> bytes;
+    static const bool built = BuildDialogTemplate(dialog, bytes);
+    return built ? reinterpret_cast<LPCDLGTEMPLATE>(bytes.data()) : NULL;
 }
 
 // Records every message box and answers it with `answer` (0: its default button).
