@@ -1,5 +1,6 @@
-// Run-time classes and the exception machinery: TRY/CATCH deleting what it caught and choosing
-// the matching handler, the shared memory exception, the file exception's causes and messages.
+// CObject's list and the exception machinery: CObList walked in order and refusing what needs
+// an element on an empty list; TRY/CATCH deleting what it caught and choosing the matching
+// handler, the shared memory exception, the file exception's messages.
 #include <afx.h>
 
 #include "platform/afx/AfxTest.h"
@@ -8,12 +9,9 @@
 
 #include <string>
 
-namespace {
+using afxtest::Throws;
 
-class CShape : public CObject {
-    DECLARE_DYNAMIC(CShape)
-};
-IMPLEMENT_DYNAMIC(CShape, CObject)
+namespace {
 
 // An exception that counts its deletions.
 class CCountedException : public CException {
@@ -25,17 +23,25 @@ public:
 IMPLEMENT_DYNAMIC(CCountedException, CException)
 int CCountedException::s_nDeleted = 0;
 
-} // namespace
+class CItem : public CObject {
+public:
+    explicit CItem(char name) : m_name(name) {}
+    char m_name;
+};
 
-TEST(RuntimeClassTest, IsKindOfFollowsTheBaseChain) {
-    CShape shape;
-    EXPECT_TRUE(shape.IsKindOf(RUNTIME_CLASS(CObject)));
-    EXPECT_FALSE(shape.IsKindOf(RUNTIME_CLASS(CException)));
-    EXPECT_FALSE(RUNTIME_CLASS(CObject)->IsDerivedFrom(RUNTIME_CLASS(CShape)));
-    CFileException fileError;
-    EXPECT_TRUE(fileError.IsKindOf(RUNTIME_CLASS(CException)));
-    EXPECT_FALSE(fileError.IsKindOf(RUNTIME_CLASS(CMemoryException)));
+// The names of the list's elements from head to tail, checked against the walk back.
+std::string Names(const CObList& list) {
+    std::string forward, backward;
+    for (POSITION pos = list.GetHeadPosition(); pos != NULL;)
+        forward += static_cast<CItem*>(list.GetNext(pos))->m_name;
+    for (POSITION pos = list.GetTailPosition(); pos != NULL;)
+        backward.insert(backward.begin(), static_cast<CItem*>(list.GetPrev(pos))->m_name);
+    EXPECT_EQ(forward, backward);
+    EXPECT_EQ(static_cast<INT_PTR>(forward.size()), list.GetCount());
+    return forward;
 }
+
+} // namespace
 
 TEST(ExceptionTest, CatchDeletesTheExceptionAndChoosesTheMatchingHandler) {
     CCountedException::s_nDeleted = 0;
@@ -92,4 +98,26 @@ TEST(FileExceptionTest, MessageNamesTheFileAndIsTruncated) {
     ASSERT_TRUE(unnamed.GetErrorMessage(message, sizeof message));
     EXPECT_STREQ("Disk full while accessing an unnamed file.", message);
     EXPECT_FALSE(unnamed.GetErrorMessage(NULL, 0));
+}
+
+TEST(CObListTest, KeepsTheOrderOfAdditionAndRemoval) {
+    CItem a('a'), b('b'), c('c');
+    CObList list;
+    EXPECT_EQ("", Names(list));
+    list.AddTail(&b);
+    list.AddHead(&a);
+    list.AddTail(&c);
+    EXPECT_EQ("abc", Names(list));
+    EXPECT_EQ(&c, list.RemoveTail());
+    EXPECT_EQ(&a, list.RemoveHead());
+    EXPECT_EQ("b", Names(list));
+    list.RemoveAll();
+    EXPECT_TRUE(list.IsEmpty());
+
+    EXPECT_TRUE(Throws<CInvalidArgException>([&] { list.RemoveHead(); }));
+    EXPECT_TRUE(Throws<CInvalidArgException>([&] { list.GetTail(); }));
+    EXPECT_TRUE(Throws<CInvalidArgException>([&] {
+        POSITION pos = NULL;
+        list.GetNext(pos);
+    }));
 }

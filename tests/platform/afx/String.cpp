@@ -13,32 +13,23 @@ using afxtest::Throws;
 
 namespace {
 
-// One call and the text it must give.
-struct TextCase {
+// One call, what it gave and what it must give.
+template <class T> struct Case {
     const char* call;
-    CString got;
-    const char* expected;
+    T got;
+    T expected;
 };
 
-void ExpectTexts(const std::vector<TextCase>& cases) {
-    for (const TextCase& c : cases) {
-        SCOPED_TRACE(c.call);
-        EXPECT_EQ(c.expected, std::string(c.got.GetString(), c.got.GetLength())); // whole length
-    }
-}
-
-// One call and the number it must give.
-struct NumberCase {
-    const char* call;
-    int got;
-    int expected;
-};
-
-void ExpectNumbers(const std::vector<NumberCase>& cases) {
-    for (const NumberCase& c : cases) {
+template <class T> void Expect(const std::vector<Case<T>>& cases) {
+    for (const Case<T>& c : cases) {
         SCOPED_TRACE(c.call);
         EXPECT_EQ(c.expected, c.got);
     }
+}
+
+// The whole text, up to its length rather than its first zero.
+std::string Whole(const CString& s) {
+    return std::string(s.GetString(), s.GetLength());
 }
 
 } // namespace
@@ -66,31 +57,31 @@ TEST(CStringTest, ConstructionCopiesAndCopiesAreIndependent) {
 
 TEST(CStringTest, PiecesClampAsMfcDoes) {
     const CString s("ABCDE");
-    ExpectTexts({
-        {"Mid(-3, 2)", s.Mid(-3, 2), "AB"},
-        {"Mid(2, 100)", s.Mid(2, 100), "CDE"},
-        {"Mid(2, -1)", s.Mid(2, -1), ""},
-        {"Mid(5)", s.Mid(5), ""},
-        {"Mid(10, 2)", s.Mid(10, 2), ""},
-        {"Mid(-1)", s.Mid(-1), "ABCDE"},
-        {"Mid(3)", s.Mid(3), "DE"},
-        {"Mid(INT_MAX, INT_MAX)", s.Mid(INT_MAX, INT_MAX), ""},
-        {"Mid(1, INT_MAX)", s.Mid(1, INT_MAX), "BCDE"},
-        {"Left(-1)", s.Left(-1), ""},
-        {"Left(3)", s.Left(3), "ABC"},
-        {"Left(100)", s.Left(100), "ABCDE"},
-        {"Right(-1)", s.Right(-1), ""},
-        {"Right(2)", s.Right(2), "DE"},
-        {"Right(100)", s.Right(100), "ABCDE"},
-        {"SpanIncluding digits", CString("123abc").SpanIncluding("0123456789"), "123"},
-        {"SpanIncluding none", CString("abc").SpanIncluding("x"), ""},
-        {"MakeLower", CString("Design_01.Kst\xE9").MakeLower(), "design_01.kst\xE9"},
+    Expect<std::string>({
+        {"Mid(-3, 2)", Whole(s.Mid(-3, 2)), "AB"},
+        {"Mid(2, 100)", Whole(s.Mid(2, 100)), "CDE"},
+        {"Mid(2, -1)", Whole(s.Mid(2, -1)), ""},
+        {"Mid(5)", Whole(s.Mid(5)), ""},
+        {"Mid(10, 2)", Whole(s.Mid(10, 2)), ""},
+        {"Mid(-1)", Whole(s.Mid(-1)), "ABCDE"},
+        {"Mid(3)", Whole(s.Mid(3)), "DE"},
+        {"Mid(INT_MAX, INT_MAX)", Whole(s.Mid(INT_MAX, INT_MAX)), ""},
+        {"Mid(1, INT_MAX)", Whole(s.Mid(1, INT_MAX)), "BCDE"},
+        {"Left(-1)", Whole(s.Left(-1)), ""},
+        {"Left(3)", Whole(s.Left(3)), "ABC"},
+        {"Left(100)", Whole(s.Left(100)), "ABCDE"},
+        {"Right(-1)", Whole(s.Right(-1)), ""},
+        {"Right(2)", Whole(s.Right(2)), "DE"},
+        {"Right(100)", Whole(s.Right(100)), "ABCDE"},
+        {"SpanIncluding digits", Whole(CString("123abc").SpanIncluding("0123456789")), "123"},
+        {"SpanIncluding none", Whole(CString("abc").SpanIncluding("x")), ""},
+        {"MakeLower", Whole(CString("Design_01.Kst\xE9").MakeLower()), "design_01.kst\xE9"},
     });
 }
 
 TEST(CStringTest, FindsFromAStartAndBackwards) {
     const CString s("a\\b\\c.kst");
-    ExpectNumbers({
+    Expect<int>({
         {"Find('\\\\')", s.Find('\\'), 1},
         {"Find('\\\\', 2)", s.Find('\\', 2), 3},
         {"Find('\\\\', 4)", s.Find('\\', 4), -1},
@@ -107,22 +98,25 @@ TEST(CStringTest, FindsFromAStartAndBackwards) {
     });
 }
 
-TEST(CStringTest, FormatHandlesLongTextAndItsOwnArguments) {
+TEST(CStringTest, FormatsAndConcatenatesIncludingItsOwnText) {
     std::string big(10000, 'q');
     CString s;
     s.Format("<%s>%d", big.c_str(), 42);
-    EXPECT_STREQ((std::string("<") + big + ">42").c_str(), s);
-
+    EXPECT_EQ("<" + big + ">42", Whole(s));
     s = "ab";
     s.Format("%s-%s", (LPCTSTR)s, (LPCTSTR)s);
     EXPECT_STREQ("ab-ab", s);
-    s.Format("%s", "");
+    s += s.GetString() + 3; // a piece of itself
+    EXPECT_STREQ("ab-abab", s);
+    EXPECT_STREQ("pre\\EMB\\DESIGN.kst",
+                 "pre" + CString("\\EMB") + "\\" + CString("DESIGN") + '.' + "kst");
+    s.Empty();
     EXPECT_TRUE(s.IsEmpty());
 }
 
 TEST(CStringTest, ComparesByCodeOrFoldedToLowerCase) {
     const CString s("abc");
-    ExpectNumbers({
+    Expect<int>({
         {"Compare equal", s.Compare("abc"), 0},
         {"Compare less", s.Compare("abd") < 0, 1},
         {"Compare longer", s.Compare("ab") > 0, 1},
@@ -150,17 +144,4 @@ TEST(CStringTest, BufferAccess) {
     EXPECT_TRUE(Throws<CInvalidArgException>([&] { s.ReleaseBuffer(s.GetAllocLength() + 1); }));
     EXPECT_TRUE(Throws<CInvalidArgException>([&] { s.GetBuffer(-1); }));
     EXPECT_STREQ("C", s);
-}
-
-TEST(CStringTest, ConcatenationAndEmpty) {
-    CString folder("\\EMB");
-    EXPECT_STREQ("\\EMB\\DESIGN.kst", folder + "\\" + CString("DESIGN") + '.' + "kst");
-    EXPECT_STREQ("pre\\EMB", "pre" + folder);
-
-    CString twice("ab");
-    twice += twice;
-    twice += twice.GetString() + 1; // a piece of itself
-    EXPECT_STREQ("ababbab", twice);
-    twice.Empty();
-    EXPECT_TRUE(twice.IsEmpty());
 }
