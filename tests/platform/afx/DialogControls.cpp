@@ -1,10 +1,8 @@
-// The control wrappers the dialogs use against real controls: progress bar, list view, image
-// list, the wait cursor, and the handle maps behind FromHandle.
+// The control wrappers the dialogs use against real controls: progress bar, list view, the
+// wait cursor, and the handle maps behind FromHandle.
 #include "platform/afx/DialogTestKit.h"
 
 #include <gtest/gtest.h>
-
-#include "resources/DesignImages.h"
 
 #include <string>
 #include <thread>
@@ -91,26 +89,6 @@ TEST(DialogControls, ListItemsTextDataSelectionAndSorting) {
     EXPECT_STREQ("BETA", list.GetItemText(1, 0));
     EXPECT_TRUE(list.DeleteAllItems());
     EXPECT_EQ(0, list.GetItemCount());
-}
-
-TEST(DialogControls, ImageListTakesTheBitmapCutIntoImages) {
-    std::vector<BYTE> bits;
-    ASSERT_TRUE(BuildDesignImages(bits));
-    emu::RegisterResource(NULL, RT_BITMAP, 705, bits.data(), bits.size());
-    CBitmap bitmap;
-    ASSERT_TRUE(bitmap.LoadBitmap(705));
-
-    CImageList images;
-    ASSERT_TRUE(images.Create(16, 16, ILC_COLOR24, 13, 100));
-    EXPECT_EQ(0, images.Add(&bitmap, RGB(0, 0, 0)));
-    EXPECT_EQ(13, images.GetImageCount());
-
-    CControlsDlg dialog;
-    dialog.m_list.SetImageList(&images, LVSIL_SMALL);
-    CImageList* current = dialog.m_list.GetImageList(LVSIL_SMALL);
-    ASSERT_NE(nullptr, current);
-    EXPECT_EQ(images.m_hImageList, current->m_hImageList);
-    emu::UnregisterResource(NULL, RT_BITMAP, 705);
 }
 
 TEST(DialogControls, FromHandleWrapsWindowsWithoutObjectsAndKeepsBoundOnes) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "resources/DesignImages.h"
+#include "resources/resource.h"
 
 #include <vector>
 
@@ -59,24 +60,6 @@ protected:
 
 } // namespace
 
-TEST_F(ResourceChain, LibraryTemplatesAreFoundOnlyWhileTheLibraryIsInTheChain) {
-    RegisterDialog(Module(1), 701, "From library one");
-    EXPECT_EQ("", Open(701));
-    EXPECT_EQ(NULL, AfxFindResourceHandle(MAKEINTRESOURCE(701), RT_DIALOG));
-
-    AFX_EXTENSION_MODULE state = {};
-    ASSERT_TRUE(AfxInitExtensionModule(state, Module(1)));
-    EXPECT_TRUE(state.bInitialized);
-    EXPECT_EQ(Module(1), state.hResource);
-    new CDynLinkLibrary(state);
-    EXPECT_EQ(Module(1), AfxFindResourceHandle(MAKEINTRESOURCE(701), RT_DIALOG));
-    EXPECT_EQ("From library one", Open(701));
-
-    AfxTermExtensionModule(state);
-    EXPECT_FALSE(state.bInitialized);
-    EXPECT_EQ("", Open(701));
-}
-
 TEST_F(ResourceChain, ApplicationFirstThenNewestLibraryThenSystemLibraries) {
     AFX_EXTENSION_MODULE system = {}, older = {}, newer = {};
     ASSERT_TRUE(AfxInitExtensionModule(system, Module(3)));
@@ -99,7 +82,7 @@ TEST_F(ResourceChain, ApplicationFirstThenNewestLibraryThenSystemLibraries) {
     EXPECT_EQ("", Open(700));
 }
 
-TEST_F(ResourceChain, BitmapIsLoadedThroughTheChain) {
+TEST_F(ResourceChain, BitmapIsLoadedThroughTheChainAndCutIntoImages) {
     std::vector<BYTE> bits;
     ASSERT_TRUE(BuildDesignImages(bits));
     emu::RegisterResource(Module(1), RT_BITMAP, 704, bits.data(), bits.size());
@@ -109,11 +92,13 @@ TEST_F(ResourceChain, BitmapIsLoadedThroughTheChain) {
     AFX_EXTENSION_MODULE state = {};
     ASSERT_TRUE(AfxInitExtensionModule(state, Module(1)));
     new CDynLinkLibrary(state);
+    EXPECT_EQ(Module(1), AfxFindResourceHandle(MAKEINTRESOURCE(704), RT_BITMAP));
     CBitmap bitmap;
     ASSERT_TRUE(bitmap.LoadBitmap(704));
-    BITMAP info = {};
-    ASSERT_NE(0, bitmap.GetBitmap(&info));
-    EXPECT_EQ(DESIGN_IMAGES_WIDTH, info.bmWidth);
-    EXPECT_EQ(DESIGN_IMAGES_HEIGHT, info.bmHeight);
+    CImageList images;
+    ASSERT_TRUE(images.Create(16, 16, ILC_COLOR24, 13, 100));
+    EXPECT_EQ(0, images.Add(&bitmap, RGB(0, 0, 0)));
+    EXPECT_EQ(DESIGN_IMAGE_COUNT, images.GetImageCount());
     AfxTermExtensionModule(state);
+    EXPECT_EQ(NULL, AfxFindResourceHandle(MAKEINTRESOURCE(704), RT_BITMAP));
 }
