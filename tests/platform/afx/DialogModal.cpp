@@ -34,7 +34,6 @@ public:
     int destroyCalls = 0;
     BOOL windowAliveAtTeardown = FALSE;
     BOOL loopRunningAtTeardown = TRUE;
-    BOOL endingAtTeardown = TRUE;
     bool disableCancel = false;
     int endInInit = 0; // non-zero: EndDialog with it from OnInitDialog
 
@@ -54,9 +53,7 @@ public:
     }
     void OnOK() override {
         ++oks;
-        m_bEnding = TRUE;
         CDialog::OnOK();
-        m_bEnding = FALSE;
     }
     void OnCancel() override {
         ++cancels;
@@ -66,7 +63,6 @@ public:
         ++destroyCalls;
         windowAliveAtTeardown = ::IsWindow(m_hWnd);
         loopRunningAtTeardown = ContinueModal();
-        endingAtTeardown = m_bEnding;
         return CDialog::DestroyWindow();
     }
     LRESULT OnPing(WPARAM, LPARAM) {
@@ -76,9 +72,6 @@ public:
         }
         return 0;
     }
-
-private:
-    BOOL m_bEnding = FALSE;
 
     DECLARE_MESSAGE_MAP()
 };
@@ -134,13 +127,12 @@ TEST(DialogModal, CommandOkFromWorkerExchangesOutThenDestroysAfterTheLoop) {
     EXPECT_EQ(1, dialog.destroyCalls);
     EXPECT_TRUE(dialog.windowAliveAtTeardown);
     EXPECT_FALSE(dialog.loopRunningAtTeardown);
-    EXPECT_FALSE(dialog.endingAtTeardown);
     EXPECT_FALSE(::IsWindow(hDlg));
     EXPECT_EQ(NULL, dialog.m_hWnd);
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hDlg));
 }
 
-TEST(DialogModal, EndDialogDuringInitialisationRunsNoLoop) {
+TEST(DialogModal, EndDialogDuringInitialisationOrAMissingTemplateRunsNoLoop) {
     Watchdog watchdog("the modal loop");
     CProbeDlg dialog;
     dialog.endInInit = 42;
@@ -151,13 +143,11 @@ TEST(DialogModal, EndDialogDuringInitialisationRunsNoLoop) {
     // The message posted to the dialog went with it.
     MSG msg;
     EXPECT_FALSE(::PeekMessageA(&msg, NULL, WM_APP_PING, WM_APP_PING, PM_REMOVE));
-}
 
-TEST(DialogModal, MissingTemplateGivesMinusOneWithoutWindow) {
-    CDialog byId(31999);
+    // A missing template gives -1 without a window.
+    CDialog byId(31999), empty;
     EXPECT_EQ(-1, byId.DoModal());
     EXPECT_EQ(NULL, byId.m_hWnd);
-    CDialog empty;
     EXPECT_EQ(-1, empty.DoModal());
 }
 

@@ -59,16 +59,16 @@ inline LPCDLGTEMPLATE StandardTemplate() {
     return built ? reinterpret_cast<LPCDLGTEMPLATE>(bytes.data()) : NULL;
 }
 
-// Records every message box and answers it with `answer` (0: its default button).
+// Records every message box and answers it with its default button.
 class BoxRecorder : public emu::DesktopObserver {
 public:
-    explicit BoxRecorder(int answer = 0) : m_answer(answer) { emu::AddDesktopObserver(this); }
+    BoxRecorder() { emu::AddDesktopObserver(this); }
     ~BoxRecorder() override { emu::RemoveDesktopObserver(this); }
 
     int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
         std::lock_guard<std::mutex> guard(m_lock);
         m_boxes.push_back(box);
-        return m_answer != 0 ? m_answer : box.defaultButton;
+        return box.defaultButton;
     }
     std::vector<emu::MessageBoxInfo> Boxes() {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -76,7 +76,6 @@ public:
     }
 
 private:
-    int m_answer;
     std::mutex m_lock;
     std::vector<emu::MessageBoxInfo> m_boxes;
 };

@@ -99,25 +99,18 @@ TEST(CSingleLockTest, HeldMutexTimesOutThenIsObtainedWhenReleased) {
     CEvent holding(FALSE, TRUE), release(FALSE, TRUE);
     auto holder = [&]() -> UINT {
         CSingleLock lock(&mutex, TRUE);
-        if (!lock.IsLocked())
-            return 1;
         holding.SetEvent();
-        CSingleLock(&release, TRUE); // waits for the main thread
-        return 0;                    // the lock's destructor releases the mutex
+        return release.Lock(kLongWait) && lock.IsLocked() ? 0 : 1; // the lock's end releases
     };
     CWinThread* thread = StartThread(&holder);
     ASSERT_TRUE(holding.Lock(kLongWait));
-
     CSingleLock lock(&mutex);
     EXPECT_FALSE(lock.Lock(3000)); // the transfer mutex's wait, run out
     EXPECT_FALSE(lock.IsLocked());
-
     release.SetEvent();
     EXPECT_TRUE(lock.Lock(kLongWait));
-    EXPECT_TRUE(lock.IsLocked());
     EXPECT_TRUE(lock.Unlock());
     EXPECT_FALSE(lock.IsLocked());
-    EXPECT_TRUE(lock.Unlock()); // nothing held: nothing to release
     EXPECT_EQ(0u, JoinThread(thread));
 }
 
