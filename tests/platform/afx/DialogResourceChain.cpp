@@ -1,6 +1,6 @@
-// Extension modules and the chain of loaded libraries: where the framework finds a dialog
-// template or a bitmap by its identifier (the application first, then the libraries, newest
-// first, system libraries last), and what leaves the chain with its library.
+// Extension modules and the chain of loaded libraries: where the framework finds a resource by
+// its identifier (the application first, then the libraries, newest first, system libraries
+// last), what leaves the chain with its library, and the bitmap loaded through the chain.
 #include "platform/afx/DialogTestKit.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +10,6 @@
 
 #include <vector>
 
-using namespace dlgtest;
-
 namespace {
 
 // Module handles of libraries that exist only as resource owners in these tests.
@@ -19,32 +17,8 @@ HMODULE Module(uintptr_t n) {
     return reinterpret_cast<HMODULE>(n * 0x100000);
 }
 
-void RegisterDialog(HMODULE module, WORD id, LPCSTR caption) {
-    static const DIALOGCONTROL ok = {IDOK, "Button", WS_VISIBLE | BS_DEFPUSHBUTTON, "OK", 5, 5,
-                                     40,   14};
-    DIALOGRESOURCE dialog = {id,  caption, WS_POPUP | WS_CAPTION, "MS Shell Dlg", 8, 0, 0, 60, 30,
-                             &ok, 1};
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(BuildDialogTemplate(dialog, bytes));
-    emu::RegisterResource(module, RT_DIALOG, id, bytes.data(), bytes.size());
-}
-
-// Opens the dialog by identifier and gives its caption, or "" when it could not be opened.
-class CCaptionDlg : public CDialog {
-public:
-    explicit CCaptionDlg(UINT id) : CDialog(id) {}
-    std::string caption;
-    BOOL OnInitDialog() override {
-        CDialog::OnInitDialog();
-        caption = TextOf(m_hWnd);
-        EndDialog(IDOK);
-        return TRUE;
-    }
-};
-
-std::string Open(UINT id) {
-    CCaptionDlg dialog(id);
-    return dialog.DoModal() == IDOK ? dialog.caption : "";
+HINSTANCE FoundIn(WORD id, LPCSTR type = RT_DIALOG) {
+    return AfxFindResourceHandle(MAKEINTRESOURCE(id), type);
 }
 
 class ResourceChain : public ::testing::Test {
@@ -61,6 +35,10 @@ protected:
 } // namespace
 
 TEST_F(ResourceChain, ApplicationFirstThenNewestLibraryThenSystemLibraries) {
+    const BYTE data[4] = {};
+    for (uintptr_t n = 1; n <= 3; ++n)
+        emu::RegisterResource(Module(n), RT_DIALOG, 700, data, sizeof data);
+    EXPECT_EQ(NULL, FoundIn(700)); // no library in the chain yet
     AFX_EXTENSION_MODULE system = {}, older = {}, newer = {};
     ASSERT_TRUE(AfxInitExtensionModule(system, Module(3)));
     ASSERT_TRUE(AfxInitExtensionModule(older, Module(1)));
@@ -68,18 +46,17 @@ TEST_F(ResourceChain, ApplicationFirstThenNewestLibraryThenSystemLibraries) {
     new CDynLinkLibrary(older);
     new CDynLinkLibrary(newer);
     new CDynLinkLibrary(system, TRUE); // newest of all, but a system library
-    for (uintptr_t n = 1; n <= 3; ++n)
-        RegisterDialog(Module(n), 700, n == 1 ? "older" : n == 2 ? "newer" : "system");
-    EXPECT_EQ("newer", Open(700));
-    RegisterDialog(NULL, 700, "application");
-    EXPECT_EQ("application", Open(700));
+    EXPECT_EQ(Module(2), FoundIn(700));
+    emu::RegisterResource(NULL, RT_DIALOG, 700, data, sizeof data);
+    EXPECT_EQ(NULL, FoundIn(700)); // the application's own
     emu::UnregisterResource(NULL, RT_DIALOG, 700);
     AfxTermExtensionModule(newer);
-    EXPECT_EQ("older", Open(700));
+    EXPECT_FALSE(newer.bInitialized);
+    EXPECT_EQ(Module(1), FoundIn(700));
     AfxTermExtensionModule(older);
-    EXPECT_EQ("system", Open(700));
+    EXPECT_EQ(Module(3), FoundIn(700));
     AfxTermExtensionModule(system);
-    EXPECT_EQ("", Open(700));
+    EXPECT_EQ(NULL, FoundIn(700));
 }
 
 TEST_F(ResourceChain, BitmapIsLoadedThroughTheChainAndCutIntoImages) {
@@ -92,7 +69,7 @@ TEST_F(ResourceChain, BitmapIsLoadedThroughTheChainAndCutIntoImages) {
     AFX_EXTENSION_MODULE state = {};
     ASSERT_TRUE(AfxInitExtensionModule(state, Module(1)));
     new CDynLinkLibrary(state);
-    EXPECT_EQ(Module(1), AfxFindResourceHandle(MAKEINTRESOURCE(704), RT_BITMAP));
+    EXPECT_EQ(Module(1), FoundIn(704, RT_BITMAP));
     CBitmap bitmap;
     ASSERT_TRUE(bitmap.LoadBitmap(704));
     CImageList images;
@@ -100,5 +77,4 @@ TEST_F(ResourceChain, BitmapIsLoadedThroughTheChainAndCutIntoImages) {
     EXPECT_EQ(0, images.Add(&bitmap, RGB(0, 0, 0)));
     EXPECT_EQ(DESIGN_IMAGE_COUNT, images.GetImageCount());
     AfxTermExtensionModule(state);
-    EXPECT_EQ(NULL, AfxFindResourceHandle(MAKEINTRESOURCE(704), RT_BITMAP));
 }
