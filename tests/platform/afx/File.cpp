@@ -21,10 +21,28 @@ using afxtest::Throws;
 
 namespace {
 
+using Names = std::set<std::string>;
+
 class CFileTest : public ::testing::Test {
 protected:
     testsupport::TempDir m_dir;
     std::string Path(const char* name) const { return m_dir.File(name); }
+
+    // Every name the pattern finds, walked as the system walks it, marked "/" for a directory,
+    // "." for dots and "h" for hidden.
+    Names Find(const std::string& pattern) {
+        Names names;
+        CFileFind finder;
+        BOOL more = finder.FindFile(m_dir.File(pattern).c_str());
+        while (more) {
+            more = finder.FindNextFile();
+            std::string name(finder.GetFileName());
+            if (finder.IsDirectory())
+                name += finder.IsDots() ? "." : "/";
+            names.insert(name + (finder.IsHidden() && !finder.IsDots() ? "h" : ""));
+        }
+        return names;
+    }
 };
 
 } // namespace
@@ -71,10 +89,10 @@ TEST_F(CFileTest, ShareModesDecideWhoElseMayOpen) {
 TEST_F(CFileTest, ReadsWritesAndSeeks) {
     std::string name = Path("data.bin");
     CFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::typeBinary);
-    std::vector<BYTE> bytes(100);
-    for (size_t i = 0; i < bytes.size(); ++i)
+    BYTE bytes[100];
+    for (int i = 0; i < 100; ++i)
         bytes[i] = static_cast<BYTE>(i);
-    file.Write(bytes.data(), 100);
+    file.Write(bytes, 100);
     EXPECT_EQ(100u, file.GetLength());
 
     file.SeekToBegin();
@@ -97,45 +115,15 @@ TEST_F(CFileTest, ReadsWritesAndSeeks) {
     EXPECT_NE(-1, FileExceptionCause([&] { closed.Read(&byte, 1); }));
 }
 
-namespace {
-
-using Names = std::set<std::string>;
-
-class CFileFindTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* name : {"a.kst", "b.KST", "c.txt", ".hidden.kst"}) {
-            DWORD attributes = name[0] == '.' ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL;
-            HANDLE h = CreateFileA(m_dir.File(name).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
-                                   attributes, NULL);
-            ASSERT_NE(INVALID_HANDLE_VALUE, h);
-            CloseHandle(h);
-        }
-        ASSERT_TRUE(CreateDirectoryA(m_dir.File("sub").c_str(), NULL));
+TEST_F(CFileTest, FindPatternsMatchAsWindowsMatches) {
+    for (const char* name : {"a.kst", "b.KST", "c.txt", ".hidden.kst"}) {
+        DWORD attributes = name[0] == '.' ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL;
+        HANDLE h =
+            CreateFileA(Path(name).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, attributes, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        CloseHandle(h);
     }
-
-    // Every name the pattern finds, walked as the system walks it, marked "/" for a directory,
-    // "." for dots and "h" for hidden.
-    Names Find(const std::string& pattern) {
-        Names names;
-        CFileFind finder;
-        BOOL more = finder.FindFile(m_dir.File(pattern).c_str());
-        while (more) {
-            more = finder.FindNextFile();
-            std::string name(finder.GetFileName());
-            if (finder.IsDirectory())
-                name += finder.IsDots() ? "." : "/";
-            names.insert(name + (finder.IsHidden() && !finder.IsDots() ? "h" : ""));
-        }
-        return names;
-    }
-
-    testsupport::TempDir m_dir;
-};
-
-} // namespace
-
-TEST_F(CFileFindTest, PatternsMatchAsWindowsMatches) {
+    ASSERT_TRUE(CreateDirectoryA(Path("sub").c_str(), NULL));
     const struct {
         const char* pattern;
         Names expected;
