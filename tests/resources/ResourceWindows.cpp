@@ -9,17 +9,14 @@
 #include "platform/loader/LibraryModule.h"
 #include "resources/DialogTemplates.h"
 #include "resources/resource.h"
+#include "support/UiDriver.h"
 
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string TextOf(HWND hwnd) {
-    char buffer[256] = {};
-    ::GetWindowTextA(hwnd, buffer, sizeof buffer);
-    return buffer;
-}
+using ui::WindowText;
 
 std::string ClassOf(HWND hwnd) {
     char buffer[64] = {};
@@ -60,7 +57,7 @@ TEST(ResourceWindows, EveryTemplateOfTheLibraryModuleBecomesItsDialog) {
         EXPECT_EQ(nullptr, ::FindResourceA(NULL, MAKEINTRESOURCE(table.wID), RT_DIALOG));
         HWND dialog = ::CreateDialogParamA(module, MAKEINTRESOURCE(table.wID), NULL, &QuietProc, 0);
         ASSERT_NE(nullptr, dialog);
-        EXPECT_EQ(table.lpszCaption, TextOf(dialog));
+        EXPECT_EQ(table.lpszCaption, WindowText(dialog));
         EXPECT_EQ((table.dwStyle & WS_VISIBLE) != 0, ::IsWindowVisible(dialog) != FALSE);
         HWND control = ::GetWindow(dialog, GW_CHILD);
         for (int c = 0; c < table.nControls; ++c) {
@@ -70,7 +67,7 @@ TEST(ResourceWindows, EveryTemplateOfTheLibraryModuleBecomesItsDialog) {
             ASSERT_NE(nullptr, control);
             EXPECT_EQ(static_cast<WORD>(expected.nID), static_cast<WORD>(::GetDlgCtrlID(control)));
             EXPECT_STRCASEEQ(expected.lpszClass, ClassOf(control).c_str());
-            EXPECT_EQ(expected.lpszText, TextOf(control));
+            EXPECT_EQ(expected.lpszText, WindowText(control));
             EXPECT_EQ(expected.dwStyle | WS_CHILD,
                       static_cast<DWORD>(::GetWindowLongA(control, GWL_STYLE)));
             RECT place = PlaceOf(dialog, control);
@@ -114,7 +111,7 @@ TEST(ResourceWindows, BuilderRefusesTablesItCannotLayOut) {
     HWND empty = ::CreateDialogIndirectParamA(NULL, reinterpret_cast<LPCDLGTEMPLATE>(bytes.data()),
                                               NULL, &QuietProc, 0);
     ASSERT_NE(nullptr, empty);
-    EXPECT_EQ("t", TextOf(empty));
+    EXPECT_EQ("t", WindowText(empty));
     EXPECT_EQ(nullptr, ::GetWindow(empty, GW_CHILD));
     EXPECT_TRUE(::DestroyWindow(empty));
 }

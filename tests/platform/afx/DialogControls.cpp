@@ -102,7 +102,7 @@ TEST(DialogControls, FromHandleWrapsWindowsWithoutObjectsAndKeepsBoundOnes) {
     EXPECT_EQ(nullptr, dialog.GetDlgItem(4711));
     EXPECT_EQ(nullptr, CWnd::FromHandle(NULL));
     cancel->SetWindowText("Stop"); // a wrapper acts on the window
-    EXPECT_EQ("Stop", TextOf(hCancel));
+    EXPECT_EQ("Stop", WindowText(hCancel));
 }
 
 TEST(DialogControls, WaitCursorShowsWhileItLasts) {

@@ -88,9 +88,9 @@ TEST(DialogDataExchange, InitialisationPushesTheMembersAndSavingTakesThemBack) {
     UINT flag = 99;
     BOOL saved = FALSE;
     dialog.script = [&](CExchangeDlg& d) {
-        name = TextOf(::GetDlgItem(d.m_hWnd, IDC_NAME));
-        count = TextOf(::GetDlgItem(d.m_hWnd, IDC_COUNT));
-        label = TextOf(::GetDlgItem(d.m_hWnd, IDC_LABEL));
+        name = WindowText(::GetDlgItem(d.m_hWnd, IDC_NAME));
+        count = WindowText(::GetDlgItem(d.m_hWnd, IDC_COUNT));
+        label = WindowText(::GetDlgItem(d.m_hWnd, IDC_LABEL));
         flag = ::IsDlgButtonChecked(d.m_hWnd, IDC_FLAG);
         ::SetDlgItemTextA(d.m_hWnd, IDC_NAME, "second name");
         ::SetDlgItemTextA(d.m_hWnd, IDC_COUNT, " -40 ");

@@ -1,6 +1,6 @@
 // Extension modules and the chain of loaded libraries: where the framework finds a resource by
-// its identifier (the application first, then the libraries, newest first, system libraries
-// last), what leaves the chain with its library, and the bitmap loaded through the chain.
+// its identifier (the application first, then the libraries, newest first), what leaves the
+// chain with its library, and the bitmap loaded through the chain.
 #include "platform/afx/DialogTestKit.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ HINSTANCE FoundIn(WORD id, LPCSTR type = RT_DIALOG) {
 class ResourceChain : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (uintptr_t n = 1; n <= 3; ++n)
+        for (uintptr_t n = 1; n <= 2; ++n)
             emu::UnregisterModuleResources(Module(n));
         emu::UnregisterResource(NULL, RT_DIALOG, 700);
         AfxTermExtensionModule(m_any, TRUE);
@@ -34,18 +34,16 @@ protected:
 
 } // namespace
 
-TEST_F(ResourceChain, ApplicationFirstThenNewestLibraryThenSystemLibraries) {
+TEST_F(ResourceChain, ApplicationFirstThenNewestLibrary) {
     const BYTE data[4] = {};
-    for (uintptr_t n = 1; n <= 3; ++n)
+    for (uintptr_t n = 1; n <= 2; ++n)
         emu::RegisterResource(Module(n), RT_DIALOG, 700, data, sizeof data);
     EXPECT_EQ(NULL, FoundIn(700)); // no library in the chain yet
-    AFX_EXTENSION_MODULE system = {}, older = {}, newer = {};
-    ASSERT_TRUE(AfxInitExtensionModule(system, Module(3)));
+    AFX_EXTENSION_MODULE older = {}, newer = {};
     ASSERT_TRUE(AfxInitExtensionModule(older, Module(1)));
     ASSERT_TRUE(AfxInitExtensionModule(newer, Module(2)));
     new CDynLinkLibrary(older);
     new CDynLinkLibrary(newer);
-    new CDynLinkLibrary(system, TRUE); // newest of all, but a system library
     EXPECT_EQ(Module(2), FoundIn(700));
     emu::RegisterResource(NULL, RT_DIALOG, 700, data, sizeof data);
     EXPECT_EQ(NULL, FoundIn(700)); // the application's own
@@ -54,8 +52,6 @@ TEST_F(ResourceChain, ApplicationFirstThenNewestLibraryThenSystemLibraries) {
     EXPECT_FALSE(newer.bInitialized);
     EXPECT_EQ(Module(1), FoundIn(700));
     AfxTermExtensionModule(older);
-    EXPECT_EQ(Module(3), FoundIn(700));
-    AfxTermExtensionModule(system);
     EXPECT_EQ(NULL, FoundIn(700));
 }
 

@@ -9,6 +9,7 @@
 #include <emu_desktop.h>
 
 #include "resources/DialogTemplates.h"
+#include "support/UiDriver.h"
 #include "support/Watchdog.h"
 
 #include <mutex>
@@ -18,6 +19,7 @@
 namespace dlgtest {
 
 using testsupport::Watchdog;
+using ui::WindowText;
 
 // Identifiers of the standard test template.
 const int IDC_NAME = 100;
@@ -79,11 +81,5 @@ private:
     std::mutex m_lock;
     std::vector<emu::MessageBoxInfo> m_boxes;
 };
-
-inline std::string TextOf(HWND hWnd) {
-    char buffer[512] = {};
-    ::GetWindowTextA(hWnd, buffer, sizeof buffer);
-    return buffer;
-}
 
 } // namespace dlgtest
