@@ -84,13 +84,12 @@ TEST(DialogDataExchange, InitialisationPushesTheMembersAndSavingTakesThemBack) {
     Watchdog watchdog("the exchange dialog");
     CExchangeDlg dialog;
     dialog.m_bFlag = 5; // outside the three states: pushed as unchecked
-    std::string name, count, label;
+    std::string pushed;
     UINT flag = 99;
     BOOL saved = FALSE;
     dialog.script = [&](CExchangeDlg& d) {
-        name = WindowText(::GetDlgItem(d.m_hWnd, IDC_NAME));
-        count = WindowText(::GetDlgItem(d.m_hWnd, IDC_COUNT));
-        label = WindowText(::GetDlgItem(d.m_hWnd, IDC_LABEL));
+        for (int id : {IDC_NAME, IDC_COUNT, IDC_LABEL})
+            pushed += WindowText(::GetDlgItem(d.m_hWnd, id)) + "|";
         flag = ::IsDlgButtonChecked(d.m_hWnd, IDC_FLAG);
         ::SetDlgItemTextA(d.m_hWnd, IDC_NAME, "second name");
         ::SetDlgItemTextA(d.m_hWnd, IDC_COUNT, " -40 ");
@@ -99,9 +98,7 @@ TEST(DialogDataExchange, InitialisationPushesTheMembersAndSavingTakesThemBack) {
         saved = d.UpdateData(TRUE);
     };
     EXPECT_EQ(IDOK, dialog.DoModal());
-    EXPECT_EQ("first name", name);
-    EXPECT_EQ("12", count);
-    EXPECT_EQ("a label", label);
+    EXPECT_EQ("first name|12|a label|", pushed);
     EXPECT_EQ(static_cast<UINT>(BST_UNCHECKED), flag);
     EXPECT_TRUE(saved);
     EXPECT_STREQ("second name", dialog.m_strName);

@@ -53,7 +53,6 @@ TEST_F(CFileTest, OpenFailureFillsTheExceptionObjectOrIsThrown) {
     CFileException error;
     EXPECT_FALSE(file.Open(missing.c_str(), CFile::modeRead, &error));
     EXPECT_EQ(CFileException::fileNotFound, error.m_cause);
-    EXPECT_EQ(static_cast<LONG>(ERROR_FILE_NOT_FOUND), error.m_lOsError);
     EXPECT_STREQ(missing.c_str(), error.m_strFileName);
     EXPECT_EQ(CFile::hFileNull, file.m_hFile);
 
@@ -195,9 +194,6 @@ TEST(CMemFileTest, DetachHandsOverTheBlockAndLeavesTheFileEmpty) {
     char byte;
     EXPECT_EQ(0u, file->Read(&byte, 1));
 
-    // The file is usable again and frees only what it allocated after the detach.
-    file->Write("x", 1);
-    EXPECT_EQ(1u, file->GetLength());
     delete file;
     free(block); // a runtime block: the sanitizer build reports any other kind
 
