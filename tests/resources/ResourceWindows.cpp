@@ -49,7 +49,6 @@ TEST(ResourceWindows, EveryTemplateOfTheLibraryModuleBecomesItsDialog) {
     ASSERT_NE(nullptr, module);
     int count = 0;
     const DIALOGRESOURCE* tables = GetDialogResources(&count);
-    ASSERT_EQ(8, count);
     for (int i = 0; i < count; ++i) {
         const DIALOGRESOURCE& table = tables[i];
         SCOPED_TRACE(table.wID);

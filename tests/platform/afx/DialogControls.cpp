@@ -69,7 +69,6 @@ TEST(DialogControls, ListItemsTextDataSelectionAndSorting) {
     EXPECT_EQ(2, list.InsertItem(LVIF_TEXT | LVIF_PARAM, 2, "gamma", 0, 0, 0, 33));
     EXPECT_EQ(3, list.GetItemCount());
     EXPECT_STREQ("alpha", list.GetItemText(1, 0));
-    EXPECT_EQ(33u, list.GetItemData(2));
     LVITEM item = {};
     item.mask = LVIF_IMAGE;
     ASSERT_TRUE(list.GetItem(&item));

@@ -13,7 +13,6 @@
 #include "support/Watchdog.h"
 
 #include <mutex>
-#include <string>
 #include <vector>
 
 namespace dlgtest {

@@ -62,16 +62,13 @@ TEST(WndApplication, FirstApplicationObjectGivesItsTitleToMessageBoxesWithTheirI
         box = Ask(MB_OK, true);
         EXPECT_EQ("Vantel Test", box.caption);
         EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
+
+        CDialog main; // the main window owns the application's message boxes
+        ASSERT_TRUE(main.CreateIndirect(StandardTemplate()));
+        app.m_pMainWnd = &main;
+        EXPECT_EQ(main.m_hWnd, Ask(MB_OK).owner);
+        app.m_pMainWnd = NULL;
+        main.DestroyWindow();
     }
     EXPECT_EQ(nullptr, AfxGetApp());
-}
-
-TEST(WndApplication, MainWindowOwnsTheApplicationsMessageBoxes) {
-    CWinApp app("Owner Test");
-    CDialog main;
-    ASSERT_TRUE(main.CreateIndirect(StandardTemplate()));
-    app.m_pMainWnd = &main;
-    EXPECT_EQ(main.m_hWnd, Ask(MB_OK).owner);
-    app.m_pMainWnd = NULL;
-    main.DestroyWindow();
 }
