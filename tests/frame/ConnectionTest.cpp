@@ -79,21 +79,18 @@ TEST(IsConnectRX4400, ProbesIndexesZeroTo126AndStopsAtTheFirstDeviceThatOpens) {
         emu::UnplugDevice(id);
 }
 
-TEST(IsConnectRX4400, FindsTheSimulatedMachineAndSendsItNothing) {
+TEST(IsConnectRX4400, FindsTheSimulatedMachineUnlessAnotherHandleHoldsItWithoutSharing) {
     TestMachine machine;
     machine->ClearTrace();
     EXPECT_TRUE(IsConnectRX4400());
-    EXPECT_TRUE(machine->Trace().empty());
-    EXPECT_TRUE(WaitFor([] { return Port(true, 0).Ok(); })) << "the test's handle is closed";
-}
-
-TEST(IsConnectRX4400, FalseWhileAnotherHandleHoldsTheDeviceWithoutSharing) {
-    TestMachine machine;
-    {
-        Port exclusive(true, 0);
-        ASSERT_TRUE(exclusive.Ok());
-        EXPECT_FALSE(IsConnectRX4400());
-    }
+    EXPECT_TRUE(machine->Trace().empty()) << "it sends the machine nothing";
+    std::unique_ptr<Port> exclusive;
+    ASSERT_TRUE(WaitFor([&] {
+        exclusive = std::make_unique<Port>(true, 0);
+        return exclusive->Ok();
+    })) << "the test's handle is closed";
+    EXPECT_FALSE(IsConnectRX4400());
+    exclusive.reset();
     EXPECT_TRUE(IsConnectRX4400());
     machine->Unplug();
     EXPECT_FALSE(IsConnectRX4400());
