@@ -37,28 +37,30 @@ std::vector<BYTE> Bytes(std::initializer_list<int> values) {
     return bytes;
 }
 
-TEST(JoinStitch, ShortMovesAreOneHalvedJumpAndTheRemainderStitch) {
-    EXPECT_EQ(LeadInBytes(0, 0), Bytes({0x80, 0x02, 0, 0, 0, 0}));
-    // (100, -50): a jump of (50, -25), then a stitch of (50, -25); dy goes out negated.
-    EXPECT_EQ(LeadInBytes(100, -50), Bytes({0x80, 0x02, 50, 25, 50, 25}));
-    // Odd moves: the jump takes the half truncated toward zero, the stitch the rest.
-    EXPECT_EQ(LeadInBytes(-127, 127), Bytes({0x80, 0x02, -63, -63, -64, -64}));
-    EXPECT_EQ(LeadInBytes(3, 0), Bytes({0x80, 0x02, 1, 0, 2, 0}));
-}
-
-TEST(JoinStitch, LongMovesStepBy127AlongTheLongerAxis) {
-    EXPECT_EQ(LeadInBytes(300, 0), Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 46, 0}));
-    EXPECT_EQ(LeadInBytes(254, 0), Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 0, 0}));
-    EXPECT_EQ(LeadInBytes(-128, 0), Bytes({0x80, 0x02, -127, 0, -1, 0}));
-    // Downward 300 (dy written negated), the x axis following at 50/300 per step: totals 21
-    // and 42, the final stitch carries (8, 46).
-    EXPECT_EQ(LeadInBytes(50, 300), Bytes({0x80, 0x02, 21, -127, 0x80, 0x02, 21, -127, 8, -46}));
-    // Negative major axis: step -127, minor -55.03 per step, truncated toward zero.
-    EXPECT_EQ(LeadInBytes(-300, -130),
-              Bytes({0x80, 0x02, -127, 55, 0x80, 0x02, -127, 55, -46, 20}));
-    // A tie goes to x: x steps by 127 and y follows at the rate 127 / 158 * 158, which in
-    // double precision lies just below 127 and truncates to 126.
-    EXPECT_EQ(LeadInBytes(158, 158), Bytes({0x80, 0x02, 127, -126, 31, -32}));
+// Short moves are one jump of half the move (truncated toward zero) and a stitch of the rest;
+// long moves step by 127 along the longer axis (a tie goes to x), the other axis following at
+// its rate in double precision, truncated toward zero. dy goes out negated.
+TEST(JoinStitch, LeadInBytes) {
+    const struct {
+        LONG dx, dy;
+        std::vector<BYTE> bytes;
+    } cases[] = {
+        {0, 0, Bytes({0x80, 0x02, 0, 0, 0, 0})},
+        {100, -50, Bytes({0x80, 0x02, 50, 25, 50, 25})},
+        {-127, 127, Bytes({0x80, 0x02, -63, -63, -64, -64})},
+        {3, 0, Bytes({0x80, 0x02, 1, 0, 2, 0})},
+        {300, 0, Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 46, 0})},
+        {254, 0, Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 0, 0})},
+        {-128, 0, Bytes({0x80, 0x02, -127, 0, -1, 0})},
+        // x following at 50/300 per step: totals 21 and 42, the final stitch carries (8, 46).
+        {50, 300, Bytes({0x80, 0x02, 21, -127, 0x80, 0x02, 21, -127, 8, -46})},
+        // minor -55.03 per step.
+        {-300, -130, Bytes({0x80, 0x02, -127, 55, 0x80, 0x02, -127, 55, -46, 20})},
+        // y follows at the rate 127 / 158 * 158, just below 127: 126.
+        {158, 158, Bytes({0x80, 0x02, 127, -126, 31, -32})},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LeadInBytes(c.dx, c.dy), c.bytes) << c.dx << "," << c.dy;
 }
 
 TEST(JoinStitch, EveryMoveEndsOnTheTargetWithUnitsOfAtMost127) {
@@ -128,7 +130,7 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
     const Divided divided = Divide(TwoPartDesign(4));
     ASSERT_EQ(divided.halves.size(), 2u);
     EXPECT_EQ(divided.sizes, (std::vector<LONG>{148, 144}));
-    EXPECT_EQ(divided.plain.sectionCount, 2);
+    EXPECT_EQ(divided.plain.sections.size(), 2u);
 
     // First half, around the upper centre: the lead-in from (0, -400) to (10, -10) (390 down,
     // x following at 10/390), units 1 and 2, and the jump turned into the end code.
@@ -163,7 +165,7 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
 TEST(DivisionVastData, DivisionOnTheJumpCommandReportsEverythingAsSecond) {
     const Divided divided = Divide(TwoPartDesign(3));
     EXPECT_EQ(divided.sizes, (std::vector<LONG>{0, 292}));
-    ASSERT_EQ(divided.plain.sectionCount, 1);
+    ASSERT_EQ(divided.plain.sections.size(), 1u);
     EXPECT_EQ(divided.plain.sections[0].type, KST_SECTION_HALF2);
     // The same two halves as a division on the displacement, in one section.
     const Divided onDisplacement = Divide(TwoPartDesign(4));
@@ -194,19 +196,19 @@ TEST(DivisionVastData, DivisionZeroMakesOneHalfAroundTheLowerCentre) {
 Extended RunDesign(BYTE command) {
     Extended design;
     design.hoop = KST_HOOP_LARGE;
-    design.division = 6;
-    design.colours = {0x31, 0x32, 0x33};
-    design.types = {1, 2, 3};
-    Stitch(design.units, 10, 0);
-    Unit(design.units, KST_COMMAND, command);
-    Unit(design.units, 0, -10);
-    Unit(design.units, KST_COMMAND, command);
-    Unit(design.units, 0, -10);
+    design.divisionPoint = 6;
+    design.colourTable = {0x31, 0x32, 0x33};
+    design.typeTable = {1, 2, 3};
+    AddStitch(design.units, 10, 0);
+    AddCommand(design.units, command);
+    AddStitch(design.units, 0, -10);
+    AddCommand(design.units, command);
+    AddStitch(design.units, 0, -10);
     for (int i = 0; i < 3; ++i)
-        Stitch(design.units, 5, 0);
-    Jump(design.units, 0, -50);
-    Stitch(design.units, 1, 0);
-    End(design.units);
+        AddStitch(design.units, 5, 0);
+    AddCommand(design.units, KST_JUMP, 0, -50);
+    AddStitch(design.units, 1, 0);
+    AddCommand(design.units, KST_END);
     return design;
 }
 
@@ -215,8 +217,8 @@ TEST(DivisionVastData, CutBackToTheLastJumpRunOrColourChange) {
         SCOPED_TRACE(static_cast<int>(command));
         Extended design = RunDesign(command);
         if (command != KST_COLOR_CHANGE) {
-            design.colours.resize(1);
-            design.types.resize(1);
+            design.colourTable.resize(1);
+            design.typeTable.resize(1);
         }
         const Divided divided = Divide(design);
         ASSERT_EQ(divided.halves.size(), 2u);
@@ -250,18 +252,18 @@ TEST(DivisionVastData, CutBackToTheLastJumpRunOrColourChange) {
 TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
     Extended design;
     design.hoop = KST_HOOP_LARGE;
-    design.division = 3;
-    design.colours = {11, 22};
-    design.types = {1, 2};
+    design.divisionPoint = 3;
+    design.colourTable = {11, 22};
+    design.typeTable = {1, 2};
     design.records = {Record(0, 1), Record(1, 2), Record(0, 3)};
-    Stitch(design.units, 10, 0);
-    Stitch(design.units, 0, 10);
-    ColourChange(design.units, 0, -100);
-    Stitch(design.units, 3, 0);
-    Stitch(design.units, 0, -3);
-    End(design.units);
+    AddStitch(design.units, 10, 0);
+    AddStitch(design.units, 0, 10);
+    AddCommand(design.units, KST_COLOR_CHANGE, 0, -100);
+    AddStitch(design.units, 3, 0);
+    AddStitch(design.units, 0, -3);
+    AddCommand(design.units, KST_END);
     const Divided divided = Divide(design);
-    ASSERT_EQ(divided.plain.sectionCount, 3);
+    ASSERT_EQ(divided.plain.sections.size(), 3u);
     ASSERT_EQ(divided.halves.size(), 2u);
 
     const Half& first = divided.halves[0];
@@ -294,10 +296,10 @@ TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
 TEST(DivisionVastData, HalfWithoutCommandIsClosedAtItsEnd) {
     Extended design;
     design.hoop = KST_HOOP_LARGE;
-    design.division = 2;
+    design.divisionPoint = 2;
     for (int i = 0; i < 4; ++i)
-        Stitch(design.units, 1, 0);
-    End(design.units);
+        AddStitch(design.units, 1, 0);
+    AddCommand(design.units, KST_END);
     const Divided divided = Divide(design);
     ASSERT_EQ(divided.halves.size(), 2u);
     EXPECT_GT(divided.sizes[0], 0);
@@ -307,7 +309,7 @@ TEST(DivisionVastData, HalfWithoutCommandIsClosedAtItsEnd) {
     EXPECT_EQ(After(first.units, LeadIn(first.units, kUpperCentre, &landing)),
               Bytes({1, 0, 1, 0, 0x80, 0x10}));
     const Half& second = divided.halves[1];
-    EXPECT_EQ(second.colours, design.colours);
+    EXPECT_EQ(second.colours, design.colourTable);
     const size_t leadIn = LeadIn(second.units, kLowerCentre, &landing);
     EXPECT_EQ(landing.x, 4);
     EXPECT_EQ(landing.y, 0);
