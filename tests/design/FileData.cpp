@@ -273,32 +273,28 @@ TEST(DivideKst, PositionsAcrossThreeParts) {
     EXPECT_EQ(parts[1].raw[parts[1].length - 1], 0);
 }
 
-TEST(DivideKst, TheBudgetCountsUnitsBeforeTheEndCode) {
+// Where a division from a start position with a budget ends: the blocks of its part (0: none)
+// and the position it leaves.
+TEST(DivideKst, BudgetAndStartPosition) {
     Source s = ThreeBlocks();
     s.Build();
-    Divider d;
-    EXPECT_EQ(d.Read(d.Next(s, 14)).header.nColors, 3);
-    EXPECT_EQ(d.position, 0);
-    d.position = 1;
-    EXPECT_EQ(d.Read(d.Next(s, 13)).header.nColors, 2);
-    EXPECT_EQ(d.position, 3);
-}
-
-TEST(DivideKst, BudgetTooSmallOrPositionBeyondTheBlocks) {
-    Source s = ThreeBlocks();
-    s.Build();
-    Divider d;
-    EXPECT_EQ(d.Next(s, 2), 0);
-    EXPECT_EQ(d.position, 1) << "no colour change within the budget leaves the position";
-    d.position = 3;
-    EXPECT_EQ(d.Next(s, 2), 0);
-    EXPECT_EQ(d.position, 3);
-    d.position = 4;
-    EXPECT_EQ(d.Next(s, 100), 0);
-    EXPECT_EQ(d.position, 3) << "a failed skip leaves the position one back";
-    d.position = 0;
-    EXPECT_EQ(d.Next(s, 100), 0);
-    EXPECT_EQ(d.position, 0);
+    const struct {
+        int start, budget, blocks, next;
+    } cases[] = {
+        {1, 14, 3, 0},  {1, 13, 2, 3}, // the budget counts the units before the end code
+        {1, 2, 0, 1},   {3, 2, 0, 3},  // no colour change within the budget keeps the position
+        {4, 100, 0, 3},                // a failed skip leaves the position one back
+        {0, 100, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.start) + ", " + std::to_string(c.budget));
+        Divider d;
+        d.position = c.start;
+        const int length = d.Next(s, c.budget);
+        EXPECT_EQ(length > 0, c.blocks > 0);
+        EXPECT_EQ(d.Read(length).header.nColors, c.blocks);
+        EXPECT_EQ(d.position, c.next);
+    }
 }
 
 TEST(DivideKst, UnassignedColourEntriesArePassedOver) {

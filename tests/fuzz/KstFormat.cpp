@@ -10,12 +10,6 @@
 
 namespace {
 
-DWORD GetDword(const uint8_t* p) {
-    DWORD value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
 // The first `size` bytes of the input, in a block of exactly that size, through the check.
 bool PrefixWellFormed(const uint8_t* data, size_t size) {
     std::unique_ptr<uint8_t[]> prefix(new uint8_t[size]);
@@ -35,7 +29,7 @@ void CheckStructure(const uint8_t* data, size_t size) {
                  "a well-formed design's stitch data lies inside the buffer");
     // The same bytes cut short anywhere into the stitch data are not well formed: at the last
     // byte, and at a point that the input picks.
-    const DWORD offset = GetDword(data);
+    const DWORD offset = static_cast<DWORD>(hostcheck::GetLong(data));
     FUZZ_REQUIRE(!PrefixWellFormed(data, proper - 1), "a design one byte short is malformed");
     const size_t cut = offset + (size * 2654435761u + data[size - 1]) % (proper - offset);
     FUZZ_REQUIRE(!PrefixWellFormed(data, cut), "a design cut into its stitch data is malformed");
@@ -67,8 +61,8 @@ void CheckTrailer(const uint8_t* data, size_t size) {
 
     // The directory lies behind the stitch data and its padding; the bodies follow it in order,
     // each inside the buffer.
-    const unsigned long long units = GetDword(data + 28);
-    unsigned long long at = GetDword(data) + 2 * (units + units % 2);
+    const unsigned long long units = static_cast<DWORD>(hostcheck::GetLong(data + 28));
+    unsigned long long at = static_cast<DWORD>(hostcheck::GetLong(data)) + 2 * (units + units % 2);
     tagKstHeader header;
     std::memcpy(&header, data, sizeof header);
     FUZZ_REQUIRE(KstTrailerOffset(&header) == static_cast<DWORD>(at), "the trailer's offset");
