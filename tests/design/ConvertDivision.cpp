@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 using namespace convtest;
 
@@ -122,6 +123,14 @@ Divided Divide(const Extended& design) {
     return divided;
 }
 
+// The needle position a half's lead-in from `centre` reaches, and the units after it.
+typedef std::tuple<LONG, LONG, std::vector<BYTE>> Landed;
+Landed Landing(const Half& half, POINT centre) {
+    POINT at;
+    const size_t leadIn = LeadIn(half.units, centre, &at);
+    return Landed(at.x, at.y, After(half.units, leadIn));
+}
+
 void ExpectRect(const LONG* actual, LONG a, LONG b, LONG c, LONG d) {
     EXPECT_EQ(std::vector<LONG>(actual, actual + 4), (std::vector<LONG>{a, b, c, d}));
 }
@@ -148,13 +157,9 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
     // Second half, around the lower centre: a lead-in from (0, +400) to (25, 110), unit 6 and
     // the end code; seven units, so padded.
     const Half& second = divided.halves[1];
-    POINT landing;
-    const size_t leadIn = LeadIn(second.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 25);
-    EXPECT_EQ(landing.y, 110);
     EXPECT_EQ(second.units,
               Bytes({0x80, 0x02, 10, 127, 0x80, 0x02, 11, 127, 4, 36, 0, -5, 0x80, 0x10}));
-    EXPECT_EQ(leadIn, 10u);
+    EXPECT_EQ(Landing(second, kLowerCentre), Landed(25, 110, Bytes({0, -5, 0x80, 0x10})));
     EXPECT_EQ(second.header.nUnits, 7);
     ExpectRect(second.header.rcExtents, 0, 285, 25, 0);
     ExpectRect(second.header.rcMarginA, 550, 265, 525, 550);
@@ -180,13 +185,8 @@ TEST(DivisionVastData, DivisionZeroMakesOneHalfAroundTheLowerCentre) {
     EXPECT_EQ(divided.sizes, (std::vector<LONG>{0, 156}));
     ASSERT_EQ(divided.halves.size(), 1u);
     const Half& only = divided.halves[0];
-    POINT landing;
-    const size_t leadIn = LeadIn(only.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 10);
-    EXPECT_EQ(landing.y, -10);
     // Everything after unit 0 is copied as it stands, the jump and the end code included.
-    const std::vector<BYTE> design = TwoPartDesign(0).units;
-    EXPECT_EQ(After(only.units, leadIn), After(design, 2));
+    EXPECT_EQ(Landing(only, kLowerCentre), Landed(10, -10, After(TwoPartDesign(0).units, 2)));
     EXPECT_EQ(only.header.nUnits, 14);
     ExpectRect(only.header.rcExtents, 0, 410, 25, 0);
 }
@@ -222,25 +222,19 @@ TEST(DivisionVastData, CutBackToTheLastJumpRunOrColourChange) {
         }
         const Divided divided = Divide(design);
         ASSERT_EQ(divided.halves.size(), 2u);
-        POINT landing;
         const Half& first = divided.halves[0];
-        const size_t firstLeadIn = LeadIn(first.units, kUpperCentre, &landing);
-        EXPECT_EQ(landing.x, 10);
-        EXPECT_EQ(landing.y, 0);
         const bool colourRun = command == KST_COLOR_CHANGE;
         // A jump run ends the half at its first jump; colour changes at the last one.
         const std::vector<BYTE> firstRest =
             colourRun ? Bytes({0x80, KST_COLOR_CHANGE, 0, -10, 0x80, 0x10}) : Bytes({0x80, 0x10});
-        EXPECT_EQ(After(first.units, firstLeadIn), firstRest);
+        EXPECT_EQ(Landing(first, kUpperCentre), Landed(10, 0, firstRest));
         EXPECT_EQ(first.header.nColors, colourRun ? 2 : 1);
 
         // Units 5 and 6 are in neither half: the second half starts at unit 7, its needle
         // position counting them.
         const Half& second = divided.halves[1];
-        const size_t secondLeadIn = LeadIn(second.units, kLowerCentre, &landing);
-        EXPECT_EQ(landing.x, 25);
-        EXPECT_EQ(landing.y, 20);
-        EXPECT_EQ(After(second.units, secondLeadIn), Bytes({0x80, 0x02, 0, -50, 1, 0, 0x80, 0x10}));
+        EXPECT_EQ(Landing(second, kLowerCentre),
+                  Landed(25, 20, Bytes({0x80, 0x02, 0, -50, 1, 0, 0x80, 0x10})));
         if (colourRun) {
             EXPECT_EQ(second.colours, (std::vector<LONG>{0x33}));
             EXPECT_EQ(second.types, (std::vector<LONG>{3}));
@@ -274,9 +268,7 @@ TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
     EXPECT_EQ(first.records[0].nBlock, 0);
     EXPECT_EQ(first.records[0].nData[0], 100);
     EXPECT_EQ(first.records[1].nData[0], 300);
-    POINT landing;
-    EXPECT_EQ(After(first.units, LeadIn(first.units, kUpperCentre, &landing)),
-              Bytes({0, 10, 0x80, 0x10}));
+    EXPECT_EQ(std::get<2>(Landing(first, kUpperCentre)), Bytes({0, 10, 0x80, 0x10}));
 
     const Half& second = divided.halves[1];
     EXPECT_EQ(second.header.nColors, 1);
@@ -285,10 +277,7 @@ TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
     ASSERT_EQ(second.records.size(), 1u);
     EXPECT_EQ(second.records[0].nBlock, 0);
     EXPECT_EQ(second.records[0].nData[0], 200);
-    const size_t leadIn = LeadIn(second.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 13);
-    EXPECT_EQ(landing.y, 90);
-    EXPECT_EQ(After(second.units, leadIn), Bytes({0, -3, 0x80, 0x10}));
+    EXPECT_EQ(Landing(second, kLowerCentre), Landed(13, 90, Bytes({0, -3, 0x80, 0x10})));
 }
 
 // A first half of stitches only, with no command before its division point, is closed with an
@@ -304,16 +293,11 @@ TEST(DivisionVastData, HalfWithoutCommandIsClosedAtItsEnd) {
     ASSERT_EQ(divided.halves.size(), 2u);
     EXPECT_GT(divided.sizes[0], 0);
     EXPECT_GT(divided.sizes[1], 0);
-    POINT landing;
-    const Half& first = divided.halves[0];
-    EXPECT_EQ(After(first.units, LeadIn(first.units, kUpperCentre, &landing)),
+    EXPECT_EQ(std::get<2>(Landing(divided.halves[0], kUpperCentre)),
               Bytes({1, 0, 1, 0, 0x80, 0x10}));
     const Half& second = divided.halves[1];
     EXPECT_EQ(second.colours, design.colourTable);
-    const size_t leadIn = LeadIn(second.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 4);
-    EXPECT_EQ(landing.y, 0);
-    EXPECT_EQ(After(second.units, leadIn), Bytes({0x80, 0x10}));
+    EXPECT_EQ(Landing(second, kLowerCentre), Landed(4, 0, Bytes({0x80, 0x10})));
 }
 
 } // namespace
