@@ -1,5 +1,6 @@
 // CFileData: the host's design record, SetDivideNo, JumpStitch and the division into parts.
 #include "stdafx.h"
+#include "design/ConvertTestKit.h"
 #include "design/FileData.h"
 #include "host/DesignSample.h"
 
@@ -10,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using convtest::LongAt;
+using convtest::PutLong;
 using host::AddCommand;
 using host::AddStitch;
 
@@ -82,10 +85,8 @@ struct Source {
         std::memcpy(bytes.data() + 8, "19990101120000", 14);
         bytes[22] = 7;
         bytes[23] = 9;
-        for (int i = 0; i < 20; ++i) {
-            const LONG value = 1000 + i;
-            std::memcpy(bytes.data() + 36 + 4 * i, &value, 4);
-        }
+        for (int i = 0; i < 20; ++i)
+            PutLong(bytes, 36 + 4 * i, 1000 + i);
         if (!sections.empty())
             host::AppendTrailer(bytes, sections);
     }
@@ -110,12 +111,6 @@ struct Part {
     KST_SECTION section = {0, 0, 0};
     Moves records; // block index, tag
 };
-
-LONG LongAt(const std::vector<BYTE>& bytes, size_t offset) {
-    LONG value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
 
 Part ReadPart(const std::vector<BYTE>& buffer, int length) {
     Part part;
@@ -413,8 +408,7 @@ TEST(SetDivideNo, StampsAWellFormedDesignOnly) {
     EXPECT_EQ(bytes[23], 4);
 
     std::vector<BYTE> bad = s.bytes;
-    const LONG colours = 2;
-    std::memcpy(bad.data() + 24, &colours, 4);
+    PutLong(bad, 24, 2);
     const std::vector<BYTE> before = bad;
     EXPECT_FALSE(CFileData::SetDivideNo(bad.data(), 0, 2, 1));
     EXPECT_EQ(bad, before);
