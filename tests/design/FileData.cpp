@@ -139,7 +139,9 @@ Part ReadPart(const std::vector<BYTE>& buffer, int length) {
 
 struct Divider {
     std::vector<BYTE> buffer = std::vector<BYTE>(KST_WORK_BUFFER_SIZE + 64, 0xAB);
-    int position = 1;
+    int position;
+
+    explicit Divider(int start = 1) : position(start) {}
 
     // The source is copied with zero bytes behind it: the division looks for a trailer tag
     // at the trailer's place, which lies past the end of a design that has none.
@@ -283,8 +285,7 @@ TEST(DivideKst, BudgetAndStartPosition) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.start) + ", " + std::to_string(c.budget));
-        Divider d;
-        d.position = c.start;
+        Divider d(c.start);
         const int length = d.Next(s, c.budget);
         EXPECT_EQ(length > 0, c.blocks > 0);
         EXPECT_EQ(d.Read(length).header.nColors, c.blocks);
@@ -319,8 +320,7 @@ TEST(DivideKst, SkippedJumpsMoveTheLeadInAndUnknownCommandsAreDropped) {
     AddStitch(s.units, 1, 1);
     AddCommand(s.units, KST_END);
     s.Build();
-    Divider d;
-    d.position = 2;
+    Divider d(2);
     const Part p = d.Read(d.Next(s, 100));
     std::vector<BYTE> expected;
     AddCommand(expected, KST_JUMP, 127, -53); // rate 127 / 300 * 127 = 53.76
@@ -447,8 +447,7 @@ TEST(DivideKst, AJumpDisplacementIsAMoveWhileBlocksArePassedOver) {
     AddStitch(s.units, 5, 5);
     AddCommand(s.units, KST_END);
     s.Build();
-    Divider d;
-    d.position = 2;
+    Divider d(2);
     const Part p = d.Read(d.Next(s, 0x7FFFFFFF));
     EXPECT_EQ(d.position, 0);
     EXPECT_EQ(p.header.nColors, 1) << "the part holds the second block only";
@@ -479,8 +478,7 @@ TEST(DivideKst, APartWithAnEndCodeIsWellFormed) {
     AddCommand(s.units, KST_END);
     s.Build();
     for (int position = 1; position <= 3; ++position) {
-        Divider d;
-        d.position = position;
+        Divider d(position);
         const Part p = d.Read(d.Next(s, 0x7FFFFFFF));
         EXPECT_EQ(p.header.nColors, 4 - position) << position;
         EXPECT_TRUE(KstCheckStructure(p.raw.data(), p.raw.size(), TRUE, nullptr)) << position;
