@@ -71,7 +71,7 @@ TEST(Convert, DateTimeIsTheConversionsAndDivideNumbersAreCleared) {
 }
 
 // Every combination of block records and halves: which sections the trailer holds, in which
-// order, and that the halves' sizes cover exactly the halves written.
+// order, the block records byte for byte, and halves that fill their sections exactly.
 struct TrailerCase {
     const char* name;
     LONG hoop;

@@ -176,8 +176,11 @@ inline std::vector<Half> HalvesOf(const Plain& plain) {
                 half.colours.push_back(LongAt(rest, KST_HEADER_SIZE + 4 * i));
                 half.types.push_back(LongAt(rest, KST_HEADER_SIZE + 4 * (k + i)));
             }
-            half.records.resize(r);
-            std::memcpy(half.records.data(), rest.data() + count + 4, KST_BLOCK_RECORD_SIZE * r);
+            for (size_t i = 0; i < r; ++i) {
+                half.records.emplace_back();
+                std::memcpy(&half.records.back(), &rest[count + 4 + KST_BLOCK_RECORD_SIZE * i],
+                            KST_BLOCK_RECORD_SIZE);
+            }
             half.units.assign(rest.begin() + offset, rest.begin() + offset + 2 * u);
             half.bytes.assign(rest.begin(), rest.begin() + length);
             halves.push_back(half);
