@@ -111,6 +111,7 @@ struct Plain {
     std::vector<LONG> colours, types;
     std::vector<BYTE> units;
     std::vector<BYTE> padding;
+    int sectionCount = 0; // 0 when there is no trailer
     std::vector<Section> sections;
     bool consistent = false; // a readable trailer or none, and the bytes end after the last part
 };
@@ -130,6 +131,7 @@ inline Plain ReadPlain(const std::vector<BYTE>& bytes) {
     plain.padding.assign(stitches + 2 * u, stitches + 2 * (u + u % 2));
     KST_SECTION sections[8];
     const int count = KstReadTrailer(bytes.data(), bytes.size(), sections, 8);
+    plain.sectionCount = count;
     size_t end = plain.header.dwStitchOffset + 2 * (u + u % 2);
     for (int i = 0; i < count && i < 8; ++i) {
         const auto body = bytes.begin() + sections[i].dwOffset;
