@@ -292,8 +292,9 @@ def ctest(build, label, jobs, timeout, log):
         out.write("$ " + " ".join(cmd) + "\n" + result.stdout + result.stderr)
     if result.returncode == 0:
         return None
-    # "The following tests FAILED:" then lines such as "\t 12 - Suite.Name (Timeout)".
-    failed = re.findall(r"^\s*\d+ - (\S+) \((\w+)\)", result.stdout, re.MULTILINE)
+    # "The following tests FAILED:" then lines such as "\t 12 - Suite.Name (Timeout)" or
+    # "\t 13 - Values/Suite.Name/0  # GetParam() = 4 (Failed)".
+    failed = re.findall(r"^\s*\d+ - (\S+).* \((\w+)\)$", result.stdout, re.MULTILINE)
     if not failed:
         return f"ctest -L {label} (see the log)"
     name, how = failed[0]
@@ -411,4 +412,7 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        sys.exit("mutants: interrupted (the mutated file is restored)")
