@@ -30,7 +30,7 @@ protected:
     }
 
     testsupport::TestMachine machine;
-    comtest::MessageBoxes boxes;
+    testsupport::MessageBoxes boxes;
     comtest::OwnerWindow owner;
     CEvent cancel{FALSE, TRUE};
     CCom com{owner.hwnd, &cancel};
@@ -50,7 +50,7 @@ TEST_F(ComTest, GetStatusReportsPortFailureAndRunningWithItsTitle) {
     machine->SetRunning(true);
     EXPECT_EQ(-16, com.GetStatus(1));
     EXPECT_EQ("Status: Failed to initialize communication port.\nStatus: Machine Running.\n",
-              boxes.Texts());
+              boxes.Lines());
     EXPECT_TRUE(Port(true, 0).Ok()) << "every call closes its port";
 }
 
@@ -67,7 +67,7 @@ TEST_F(ComTest, DirectDownloadAndUploadRoundTripAndReportFailures) {
     EXPECT_EQ(rose.size(), length);
     EXPECT_EQ(first, com.m_pBuffer) << "a failed reception keeps the previous result";
     EXPECT_EQ("Sending: Failed to send a design.\nReceiving: Communication error.\n",
-              boxes.Texts());
+              boxes.Lines());
 }
 
 TEST_F(ComTest, ZeroLengthUploadAndCancelledTransfersShowNothing) {
@@ -79,7 +79,7 @@ TEST_F(ComTest, ZeroLengthUploadAndCancelledTransfersShowNothing) {
     EXPECT_EQ(nullptr, com.DirectUpload(1, Text("\\EMB\\ROSE.KST"), &length));
     EXPECT_EQ(-11, com.DirectDownload(rose.data(), rose.size(), Text("\\EMB\\TWO.KST"), 1));
     EXPECT_EQ(77u, length);
-    EXPECT_EQ("", boxes.Texts());
+    EXPECT_EQ("", boxes.Lines());
     cancel.ResetEvent();
     EXPECT_EQ(rose, Upload("\\EMB\\ROSE.KST"));
 }

@@ -1,5 +1,5 @@
-// Helpers of the command object's tests: designs and files in a PC folder, a recorder of the
-// message boxes shown (answering each with OK), and an owner window for them.
+// Helpers of the command object's tests: designs and files in a PC folder, and an owner window
+// for the message boxes.
 #pragma once
 
 #include "stdafx.h"
@@ -37,17 +37,6 @@ inline std::vector<std::string> Names(const std::vector<uint8_t>& blob) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-// The message boxes shown (answered with OK), read as "caption: text" lines.
-class MessageBoxes : public testsupport::MessageBoxes {
-public:
-    std::string Texts() {
-        std::string texts;
-        for (const std::string& line : testsupport::MessageBoxes::Texts())
-            texts += line + "\n";
-        return texts;
-    }
-};
 
 // A top-level window that owns the message boxes and takes the device notifications.
 struct OwnerWindow {

@@ -13,26 +13,9 @@
 #include <thread>
 
 using comtest::Names;
-using machine::IoError;
-using machine::IoResult;
 using testsupport::WaitFor;
 
 namespace {
-
-// The machine behind an endpoint that counts the loop's polls (status queries of selector 0).
-class PollCounter : public usbtest::HookedMachine {
-public:
-    using HookedMachine::HookedMachine;
-    IoResult Control(uint64_t id, uint32_t code, const void* in, uint32_t inSize, void* out,
-                     uint32_t outSize) override {
-        IoResult result = HookedMachine::Control(id, code, in, inSize, out, outSize);
-        if (code == IOCTL_USBCOMM_STATUS && result.error == IoError::None &&
-            static_cast<const uint8_t*>(in)[0] == 0)
-            ++polls;
-        return result;
-    }
-    std::atomic<size_t> polls{0};
-};
 
 // A PC folder served by a loop on a thread of its own (owning the message boxes' window).
 // "Designs" holds "rose.kst" and "Flowers" (with "tulip.kst" and a folder "Deep").
@@ -82,8 +65,9 @@ protected:
     }
 
     testsupport::TestMachine machine;
-    std::shared_ptr<PollCounter> recorder = std::make_shared<PollCounter>(machine.Shared());
-    comtest::MessageBoxes boxes;
+    std::shared_ptr<usbtest::HookedMachine> recorder =
+        std::make_shared<usbtest::HookedMachine>(machine.Shared());
+    testsupport::MessageBoxes boxes;
     testsupport::TempDir pc;
     const std::string designs = pc.File("Designs"), flowers = designs + "/Flowers";
     const std::vector<BYTE> rose = comtest::Design(1, 2);
@@ -119,7 +103,7 @@ TEST_F(StatusLoopTest, OperatorBrowsesLoadsAndStoresDesigns) {
 
     Serve(4, "Flowers");
     Serve(4, "deep"); // not the folder "Deep": a file that cannot be read
-    ASSERT_TRUE(WaitFor([&] { return boxes.Texts() == ": Read error\n"; })) << boxes.Texts();
+    ASSERT_TRUE(WaitFor([&] { return boxes.Lines() == ": Read error\n"; })) << boxes.Lines();
     ASSERT_EQ(6u, machine->ServiceAnswers().size()) << "nothing is sent for it";
     // Request 5 replaces the file in the remembered folder, current again; a failed reception
     // leaves the file empty and ends the loop.
@@ -131,7 +115,7 @@ TEST_F(StatusLoopTest, OperatorBrowsesLoadsAndStoresDesigns) {
     ASSERT_TRUE(machine->RaiseRequest(5, "old.kst"));
     EXPECT_EQ(-12, Stop(false));
     EXPECT_EQ(std::vector<BYTE>(), testsupport::ReadFileBytes(designs + "/old.kst"));
-    EXPECT_EQ(": Read error\nStatus: Communication error.\n", boxes.Texts());
+    EXPECT_EQ(": Read error\nStatus: Communication error.\n", boxes.Lines());
 }
 
 TEST_F(StatusLoopTest, EntryNamesMustBeSingleComponents) {
@@ -142,7 +126,7 @@ TEST_F(StatusLoopTest, EntryNamesMustBeSingleComponents) {
     for (const char* name : {"../rose.kst", "..\\rose.kst", "Deep/../tulip.kst", "."}) {
         Serve(4, name);
         errors += ": Read error\n";
-        ASSERT_TRUE(WaitFor([&] { return boxes.Texts() == errors; })) << name;
+        ASSERT_TRUE(WaitFor([&] { return boxes.Lines() == errors; })) << name;
     }
     EXPECT_FALSE(machine->SewingDesign(nullptr, nullptr));
     ASSERT_TRUE(machine->PutSewingDesign("ROSE.KST", rose));
@@ -151,7 +135,7 @@ TEST_F(StatusLoopTest, EntryNamesMustBeSingleComponents) {
         Serve(5, name);
     Serve(3); // still serving
     EXPECT_EQ(0, Stop());
-    EXPECT_EQ(errors, boxes.Texts()) << "refused names are stored silently nowhere";
+    EXPECT_EQ(errors, boxes.Lines()) << "refused names are stored silently nowhere";
     for (const std::string& path :
          {pc.File("evil.kst"), designs + "/evil.kst", designs + "/..\\evil.kst",
           flowers + "/evil.kst", designs + "/aux.kst", designs + "/evil.kst:x"})
@@ -177,14 +161,14 @@ TEST_F(StatusLoopTest, AnEmptyOrShortReadFileIsSentAsReadForTheMachineToJudge) {
         EXPECT_EQ(length, sent) << name;
     }
     EXPECT_EQ("Status: Failed to send a design.\nStatus: Failed to send a design.\n",
-              boxes.Texts());
+              boxes.Lines());
 }
 
 TEST_F(StatusLoopTest, RequestThreeWithoutAListingEndsTheLoop) {
     Start(designs, false);
     ASSERT_TRUE(machine->RaiseRequest(3));
     EXPECT_EQ(-7, Stop(false));
-    EXPECT_EQ("Status: Failed to allocate memory.\n", boxes.Texts());
+    EXPECT_EQ("Status: Failed to allocate memory.\n", boxes.Lines());
     EXPECT_EQ(0u, machine->ServiceAnswers().size());
 }
 
@@ -203,7 +187,7 @@ TEST_F(StatusLoopTest, UnpluggingIsSilentAndServingResumesWhenPluggedAgain) {
     EXPECT_EQ(designsNames, LastAnswer());
     machine->Unplug(); // unplugged again, the cancel event still ends the loop
     EXPECT_EQ(0, Stop());
-    EXPECT_EQ("", boxes.Texts());
+    EXPECT_EQ("", boxes.Lines());
 }
 
 TEST_F(StatusLoopTest, ALargeListingIsCutToTheRecordsThatFit) {

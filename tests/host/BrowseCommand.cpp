@@ -1,6 +1,6 @@
 // vantel browse at a pseudo-terminal on an embedded machine of its own: keys in, screens out,
 // the design and its companion written, the terminal given back as it was.
-#include "support/HostRuns.h"
+#include "host/HostRuns.h"
 
 #include <filesystem>
 

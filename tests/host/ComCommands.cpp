@@ -3,7 +3,7 @@
 // statuses and what they leave on the machine.
 #include "stdafx.h"
 #include "command/ComTestKit.h"
-#include "support/HostRuns.h"
+#include "host/HostRuns.h"
 
 #include <filesystem>
 

@@ -1,6 +1,6 @@
 // `vantel convert IN OUT`: what it writes and prints, and what it refuses without writing.
 #include "design/ConvertTestKit.h"
-#include "support/HostRuns.h"
+#include "host/HostRuns.h"
 
 #include <filesystem>
 

@@ -1,7 +1,7 @@
 // vantel sample, info and divide, run as the program itself.
 #include "stdafx.h"
 #include "host/DesignSample.h"
-#include "support/HostRuns.h"
+#include "host/HostRuns.h"
 
 #include <filesystem>
 

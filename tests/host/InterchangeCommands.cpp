@@ -2,7 +2,7 @@
 // the program itself.
 #include "stdafx.h"
 #include "formats/Dst.h"
-#include "support/HostRuns.h"
+#include "host/HostRuns.h"
 
 #include <filesystem>
 

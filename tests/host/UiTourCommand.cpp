@@ -1,6 +1,6 @@
 // vantel ui-tour, run as the program itself: every dialog template of the library opens in
 // turn, through the terminal presenter, with the controls it holds.
-#include "support/HostRuns.h"
+#include "host/HostRuns.h"
 
 TEST(UiTourCommand, OpensEveryTemplateInTurnWithItsControls) {
     std::string out;

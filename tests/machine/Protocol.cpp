@@ -1,6 +1,6 @@
 // The machine's side of the driver interface, driven through the Win32 device calls exactly
 // as the transport drives it: storing, refusals and their details, new names for folders and
-// designs, the folder blob, requests of the operator during a store, unplugging.
+// designs, the folder blob, requests of the operator during a store.
 #include "support/MachineSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +13,6 @@ using namespace testsupport;
 namespace {
 
 using Answer = std::pair<int, int>; // reply byte 0 (-1 when a call failed), detail
-
-Request Form(uint16_t mode, uint16_t length) {
-    Request request{};
-    PutU16(&request[0], mode);
-    PutU16(&request[2], length);
-    return request;
-}
 
 // Each case runs with requests answered at once, and with answers alternating between later
 // (ERROR_IO_PENDING) and at once.
@@ -49,7 +42,7 @@ protected:
     int NewName(DWORD nameCode, const std::string& path, uint16_t mode, const std::string& to) {
         const bool named = mode != kFolderDelete;
         const DWORD code = nameCode == kRenameName ? kRenameData : kFolderCommandData;
-        const Request request = Form(mode, named ? static_cast<uint16_t>(to.size() + 1) : 0);
+        const Request request = FormA(mode, named ? static_cast<uint16_t>(to.size() + 1) : 0);
         if (Ask(nameCode, 1, path, code, request).first != kAccepted)
             return 0;
         std::vector<uint8_t> bytes(to.begin(), to.end());
@@ -147,14 +140,14 @@ TEST_P(ProtocolTest, RefusalsCarryTheMachinesDetail) {
         {kChangeFolder, 1, "\\EMB\\Nowhere", kReadFolderList, {1, 0, 1, 0}, kDetailNotFound},
         {0, 0, "byte 2 must be 1", kReadFolderList, {1, 0, 0, 0}, kDetailBadRequest},
         {kSendDesignName, 2, "HERE.KST", kSendDesignData, FormB(100), kDetailExists},
-        {kRenameName, 1, "\\EMB\\old.kst", kRenameData, Form(0, 6), kDetailNotFound},
-        {kFolderCommandName, 1, "Nowhere", kFolderCommandData, Form(kFolderRename, 2),
+        {kRenameName, 1, "\\EMB\\old.kst", kRenameData, FormA(0, 6), kDetailNotFound},
+        {kFolderCommandName, 1, "Nowhere", kFolderCommandData, FormA(kFolderRename, 2),
          kDetailNotFound},
-        {kFolderCommandName, 1, "\\EMB", kFolderCommandData, Form(kFolderRename, 2),
+        {kFolderCommandName, 1, "\\EMB", kFolderCommandData, FormA(kFolderRename, 2),
          kDetailProtected},
-        {kFolderCommandName, 1, "\\EMB", kFolderCommandData, Form(kFolderDelete, 0),
+        {kFolderCommandName, 1, "\\EMB", kFolderCommandData, FormA(kFolderDelete, 0),
          kDetailProtected},
-        {kFolderCommandName, 1, "Full", kFolderCommandData, Form(kFolderDelete, 0),
+        {kFolderCommandName, 1, "Full", kFolderCommandData, FormA(kFolderDelete, 0),
          kDetailNotEmpty},
         {0, 0, "no service request raised", kServiceRequest, FormB(0), kDetailNothingPending},
     };
@@ -252,31 +245,4 @@ TEST_P(ProtocolTest, OperatorRequestsWaitWhileATransferIsGoingOn) {
     }
     ASSERT_EQ(port.Status(0, &reply), 1);
     EXPECT_EQ(reply[5], 1);
-}
-
-TEST(MachinePersistence, ASecondMachineOnTheSameStorageFindsWhatTheFirstStored) {
-    std::vector<uint8_t> design = MakeDesign(2, 7);
-    TestMachine first;
-    Port port;
-    ASSERT_TRUE(port.Ok());
-    ASSERT_TRUE(port.SendDesign(3, "\\EMB\\d.kst", design));
-    TestMachine second(first, TestMachine::FastOptions()); // plugged in instead of the first
-    Port other;
-    std::vector<uint8_t> back;
-    ASSERT_TRUE(other.ReceiveDesign(3, "\\emb\\D.KST", &back));
-    EXPECT_EQ(back, design);
-    // The first machine's handle belongs to an unplugged device now.
-    EXPECT_EQ(port.Status(0), -1);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
-}
-
-TEST(MachineUnplug, UnpluggedInTheMiddleOfAReception) {
-    TestMachine machine;
-    Port port;
-    machine->GetStorage().WriteFile(2, {"EMB"}, "u.kst", MakeDesign(1, 400));
-    machine->UnplugAt(IoKind::Read, 2);
-    std::vector<uint8_t> data;
-    EXPECT_FALSE(port.ReceiveDesign(2, "u.kst", &data));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
-    EXPECT_TRUE(FindDevicePath().empty());
 }

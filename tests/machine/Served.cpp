@@ -1,5 +1,5 @@
 // A machine served by `vantel machine serve` and shared by two processes that reach it
-// through VANTEL_MACHINE=unix:PATH; the panel and the listing commands of the host.
+// through VANTEL_MACHINE=unix:PATH, and the panel command of the host.
 #include "support/MachineSupport.h"
 
 #include "plug/MachinePlug.h"
@@ -132,14 +132,6 @@ TEST(ServedMachine, TwoProcessesShareOneMachine) {
         ASSERT_TRUE(exclusive.Ok());
         EXPECT_EQ(RunChild("unix:" + served.socket, "exclusive-refused"), 0);
     }
-    // What the media hold, straight from the storage folder.
-    std::string listing;
-    ASSERT_EQ(RunCommand(std::string(VANTEL_HOST_EXE) + " machine ls --medium 1 --storage " +
-                             Quote(served.storage),
-                         &listing),
-              0);
-    EXPECT_EQ(listing, "EMB\\\n  child.kst  " + std::to_string(kChildDesign.size()) +
-                           "\n  parent.kst  " + std::to_string(kParentDesign.size()) + "\n");
     plug::SelectMachine(std::shared_ptr<Endpoint>());
 }
 
@@ -154,29 +146,5 @@ TEST(ServedMachine, NoServerMeansNoDevice) {
                          Quote(dir.File("nobody.sock")) + " status 2>/dev/null"),
               1)
         << "the panel of a machine nobody serves";
-    plug::SelectMachine(std::shared_ptr<Endpoint>());
-}
-
-TEST(ServedMachine, AProcessFindsTheEmbeddedMachineOfItsStorageFolder) {
-    TempDir dir;
-    std::string storage = dir.File("embedded");
-    EXPECT_EQ(RunChild("embedded:" + storage, "send"), 0);
-    std::string listing;
-    ASSERT_EQ(RunCommand(std::string(VANTEL_HOST_EXE) + " machine ls --storage " + Quote(storage),
-                         &listing),
-              0);
-    EXPECT_NE(listing.find("medium 1 (built-in memory):\n  EMB\\\n    child.kst  " +
-                           std::to_string(kChildDesign.size())),
-              std::string::npos)
-        << listing;
-    // The same folder selected in this process holds the design too.
-    std::string error;
-    ASSERT_TRUE(emu::SelectDevice("embedded:" + storage, &error)) << error;
-    {
-        Port port;
-        std::vector<uint8_t> back;
-        ASSERT_TRUE(port.ReceiveDesign(1, "child.kst", &back));
-        EXPECT_EQ(back, kChildDesign);
-    }
     plug::SelectMachine(std::shared_ptr<Endpoint>());
 }

@@ -38,22 +38,6 @@ protected:
 
 } // namespace
 
-TEST_F(StorageTest, MediaHoldTheRootFolderAndNamesIgnoreCase) {
-    for (int medium = 1; medium <= 3; ++medium)
-        EXPECT_TRUE(
-            std::filesystem::is_directory(dir.File("medium" + std::to_string(medium) + "/EMB")));
-    ASSERT_EQ(storage.MakeFolder(1, {"EMB"}, "Flowers"), StorageStatus::Ok);
-    ASSERT_EQ(storage.WriteFile(1, {"emb", "FLOWERS"}, "Rose.kst", {1, 2, 3}), StorageStatus::Ok);
-    auto found = storage.Find(1, {"Emb", "flowers", "ROSE.KST"});
-    ASSERT_TRUE(found);
-    EXPECT_FALSE(found->folder);
-    EXPECT_EQ(found->size, 3u);
-    EXPECT_EQ(found->names, (StoragePath{"EMB", "Flowers", "Rose.kst"})); // as stored
-    EXPECT_EQ(storage.WriteFile(1, {"EMB", "Flowers"}, "rose.KST", {9}), StorageStatus::Exists);
-    EXPECT_EQ(storage.MakeFolder(1, {"EMB"}, "FLOWERS"), StorageStatus::Exists);
-    EXPECT_FALSE(storage.Find(2, {"EMB", "Flowers"})) << "media are separate";
-}
-
 TEST_F(StorageTest, ListingPutsFoldersFirstAndHidesUnfinishedWrites) {
     storage.WriteFile(1, {"EMB"}, "b.kst", {1});
     storage.WriteFile(1, {"EMB"}, "A.kst", {1});
@@ -69,29 +53,17 @@ TEST_F(StorageTest, ListingPutsFoldersFirstAndHidesUnfinishedWrites) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("medium1/EMB/.vantel-tmp-999999999-1")));
 }
 
-TEST_F(StorageTest, CapacityRemovalAndRename) {
-    EXPECT_EQ(storage.WriteFile(1, {"EMB"}, "big.kst", std::vector<uint8_t>(4097)),
-              StorageStatus::Full);
-    EXPECT_FALSE(storage.Find(1, {"EMB", "big.kst"})) << "a refused file leaves nothing";
+// What the machine's refusals do not show: the media fill up file by file, and a rename may
+// change the case of a name only.
+TEST_F(StorageTest, CapacityCountsEveryFileAndARenameMayChangeTheCaseOnly) {
     ASSERT_EQ(storage.WriteFile(1, {"EMB"}, "a.kst", std::vector<uint8_t>(4000)),
               StorageStatus::Ok);
     EXPECT_EQ(storage.Used(1), 4000u);
     EXPECT_EQ(storage.WriteFile(1, {"EMB"}, "b.kst", std::vector<uint8_t>(100)),
               StorageStatus::Full);
-
-    storage.MakeFolder(1, {"EMB"}, "Sub");
-    storage.WriteFile(1, {"EMB", "Sub"}, "x.kst", {1});
-    EXPECT_EQ(storage.RemoveFolder(1, {"EMB", "Sub"}), StorageStatus::NotEmpty);
-    EXPECT_EQ(storage.RemoveFile(1, {"EMB", "Sub"}), StorageStatus::NotAFile);
-    EXPECT_EQ(storage.RemoveFile(1, {"EMB", "sub", "X.KST"}), StorageStatus::Ok);
-    EXPECT_EQ(storage.RemoveFolder(1, {"EMB", "Sub"}), StorageStatus::Ok);
-
-    EXPECT_EQ(storage.Rename(1, {"EMB", "a.kst"}, "A.KST"), StorageStatus::Ok) << "case only";
+    EXPECT_FALSE(storage.Find(1, {"EMB", "b.kst"})) << "a refused file leaves nothing";
+    EXPECT_EQ(storage.Rename(1, {"EMB", "a.kst"}, "A.KST"), StorageStatus::Ok);
     EXPECT_TRUE(std::filesystem::exists(dir.File("medium1/EMB/A.KST")));
-    storage.WriteFile(2, {"EMB"}, "one.kst", {1});
-    storage.WriteFile(2, {"EMB"}, "two.kst", {2});
-    EXPECT_EQ(storage.Rename(2, {"EMB", "one.kst"}, "TWO.kst"), StorageStatus::Exists);
-    EXPECT_EQ(storage.Rename(2, {"EMB", "none.kst"}, "x.kst"), StorageStatus::NotFound);
 }
 
 TEST_F(StorageTest, SewingDesignIsReplacedWhole) {

@@ -24,15 +24,6 @@ MachineOptions TestMachine::FastOptions() {
 
 TestMachine::TestMachine(MachineOptions options) : m_dir(std::make_unique<TempDir>()) {
     m_storage = m_dir->Path() + "/machine";
-    Plug(std::move(options));
-}
-
-TestMachine::TestMachine(const TestMachine& other, MachineOptions options)
-    : m_storage(other.m_storage) {
-    Plug(std::move(options));
-}
-
-void TestMachine::Plug(MachineOptions options) {
     options.storageDir = m_storage;
     m_machine = std::make_shared<Machine>(options);
     std::string error;
@@ -195,14 +186,11 @@ int Port::Status(uint8_t selector, Reply* reply) {
     return answer[0];
 }
 
-bool Port::AskUntilReady(DWORD code, const Request& request, Reply* reply, int attempts) {
-    for (int i = 0; i < attempts; ++i) {
-        if (!Control(code, request, reply))
-            return false;
-        if ((*reply)[0] != kNotYet)
-            return true;
-    }
-    return true;
+bool Port::AskUntilReady(DWORD code, const Request& request, Reply* reply) {
+    for (int i = 0; i < 20; ++i)
+        if (!Control(code, request, reply) || (*reply)[0] != kNotYet)
+            break;
+    return (*reply)[0] == kReady;
 }
 
 bool Port::SendDesign(uint16_t medium, const std::string& name, const std::vector<uint8_t>& data) {
@@ -223,7 +211,7 @@ bool Port::SendDesign(uint16_t medium, const std::string& name, const std::vecto
 bool Port::ReceiveDesign(uint16_t medium, const std::string& name, std::vector<uint8_t>* data) {
     Reply reply{};
     if (Name(kReceiveDesignName, medium, name) != kAccepted ||
-        !AskUntilReady(kReceiveDesignData, FormB(0), &reply) || reply[0] != kReady)
+        !AskUntilReady(kReceiveDesignData, FormB(0), &reply))
         return false;
     return ReadBlocks(GetU32(&reply[4]), data);
 }
@@ -232,20 +220,9 @@ bool Port::ReadFolder(uint16_t medium, const std::string& path, std::vector<uint
     Reply reply{};
     Request request{static_cast<uint8_t>(medium), static_cast<uint8_t>(medium >> 8), 1, 0};
     if (Name(kChangeFolder, medium, path) != kAccepted ||
-        !AskUntilReady(kReadFolderList, request, &reply) || reply[0] != kReady)
+        !AskUntilReady(kReadFolderList, request, &reply))
         return false;
     return ReadBlocks(GetU16(&reply[6]), blob);
-}
-
-bool Port::Delete(uint16_t medium, const std::string& name) {
-    Reply reply{};
-    if (Name(kDeleteName, medium, name) != kAccepted || !Control(kDeleteStart, FormB(0), &reply) ||
-        reply[0] != kAccepted)
-        return false;
-    int status = kStatusBusy;
-    for (int i = 0; i < 50 && status == kStatusBusy; ++i)
-        status = Status(kSelectDelete);
-    return status == kStatusDone;
 }
 
 // ---------------------------------------------------------------------------------------

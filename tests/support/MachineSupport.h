@@ -26,9 +26,6 @@ using Reply = std::array<uint8_t, 8>;
 class TestMachine {
 public:
     explicit TestMachine(machine::MachineOptions options = FastOptions());
-    // A second machine on the storage folder of `other` (another instance of the same
-    // machine, as after a restart).
-    TestMachine(const TestMachine& other, machine::MachineOptions options);
     ~TestMachine();
 
     static machine::MachineOptions FastOptions(); // no 'not yet' and no polls to wait for
@@ -40,8 +37,6 @@ public:
     int DeviceId() const { return m_deviceId; }
 
 private:
-    void Plug(machine::MachineOptions options);
-
     std::unique_ptr<TempDir> m_dir;
     std::string m_storage;
     std::shared_ptr<machine::Machine> m_machine;
@@ -66,7 +61,6 @@ public:
     Port& operator=(const Port&) = delete;
 
     bool Ok() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Handle() const { return m_handle; }
     DWORD OpenError() const { return m_openError; }
 
     // One control request, waiting for it when it is pending. False with the last error on
@@ -85,19 +79,16 @@ public:
     bool ReadBlocks(uint32_t length, std::vector<uint8_t>* data);
     // A status query; returns reply byte 0, or -1 when the request failed.
     int Status(uint8_t selector, Reply* reply = nullptr);
-    // Asks a read request until it is ready (at most `attempts` times); returns the reply
-    // of the last attempt, or false when a request failed.
-    bool AskUntilReady(DWORD code, const Request& request, Reply* reply, int attempts = 20);
-
     // Whole operations as the transport runs them (no pauses): true when every step was
-    // accepted and, for sends and deletes, the status ended with 'done'.
+    // accepted and, for sends, the status ended with 'done'.
     bool SendDesign(uint16_t medium, const std::string& name, const std::vector<uint8_t>& data);
     bool ReceiveDesign(uint16_t medium, const std::string& name, std::vector<uint8_t>* data);
     bool ReadFolder(uint16_t medium, const std::string& path, std::vector<uint8_t>* blob);
-    bool Delete(uint16_t medium, const std::string& name);
 
 private:
     bool Finish(BOOL done, LPDWORD moved);
+    // Asks a read request until it is no longer 'not yet'; true when it is ready.
+    bool AskUntilReady(DWORD code, const Request& request, Reply* reply);
 
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     DWORD m_openError = 0;

@@ -24,6 +24,13 @@ public:
         return m_texts;
     }
     size_t Count() { return Texts().size(); }
+    // All of them, each line ended by a newline.
+    std::string Lines() {
+        std::string lines;
+        for (const std::string& text : Texts())
+            lines += text + "\n";
+        return lines;
+    }
 
 private:
     std::mutex m_mutex;

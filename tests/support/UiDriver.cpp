@@ -40,9 +40,15 @@ void PostClick(HWND hwnd, POINT point, bool twice) {
     }
 }
 
+// The control `id` when a user can reach it (enabled and visible), else NULL.
+HWND Usable(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control != NULL && IsWindowEnabled(control) && IsWindowVisible(control) ? control : NULL;
+}
+
 bool ClickListItem(HWND dialog, int id, int index, bool twice) {
-    HWND list = GetDlgItem(dialog, id);
-    if (list == NULL || !IsWindowEnabled(list) || !IsWindowVisible(list))
+    HWND list = Usable(dialog, id);
+    if (list == NULL)
         return false;
     RECT rect{};
     rect.left = LVIR_BOUNDS;
@@ -91,10 +97,8 @@ bool IsControlEnabled(HWND dialog, int id) {
 }
 
 bool ClickButton(HWND dialog, int id) {
-    HWND button = GetDlgItem(dialog, id);
-    if (button == NULL || !IsWindowEnabled(button) || !IsWindowVisible(button))
-        return false;
-    return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+    HWND button = Usable(dialog, id);
+    return button != NULL && PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
 }
 
 bool IsChecked(HWND dialog, int id) {
@@ -103,14 +107,12 @@ bool IsChecked(HWND dialog, int id) {
 }
 
 bool SetCheckBox(HWND dialog, int id, bool checked) {
-    if (IsChecked(dialog, id) == checked)
-        return true;
-    return ClickButton(dialog, id);
+    return IsChecked(dialog, id) == checked || ClickButton(dialog, id);
 }
 
 bool TypeText(HWND dialog, int id, const std::string& text) {
-    HWND edit = GetDlgItem(dialog, id);
-    if (edit == NULL || !IsWindowEnabled(edit) || !IsWindowVisible(edit))
+    HWND edit = Usable(dialog, id);
+    if (edit == NULL)
         return false;
     PostMessageA(edit, EM_SETSEL, 0, -1);
     PostMessageA(edit, WM_CHAR, VK_BACK, 0);
@@ -139,7 +141,6 @@ std::string ListItemText(HWND dialog, int id, int index) {
         return std::string();
     char buffer[512] = "";
     LVITEMA item{};
-    item.iSubItem = 0;
     item.pszText = buffer;
     item.cchTextMax = sizeof(buffer);
     SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index),

@@ -26,7 +26,8 @@ using machine::Completion;
 using machine::IoKind;
 
 // The machine behind an endpoint whose hooks see every control request before, and every
-// accepted reply after, the machine (`after` may change the reply).
+// accepted reply after, the machine (`after` may change the reply); it counts the polls
+// (accepted status queries of selector 0).
 class HookedMachine : public machine::Endpoint {
 public:
     explicit HookedMachine(std::shared_ptr<machine::Machine> inner) : m_inner(std::move(inner)) {
@@ -36,6 +37,7 @@ public:
 
     std::function<void(uint32_t code)> before;
     std::atomic<int> opens{0}, closes{0}; // opens and closes of the device
+    std::atomic<size_t> polls{0};
     std::function<void(uint32_t code, uint8_t* reply)> after;
 
     machine::IoError Open(uint32_t access, uint32_t share, uint64_t* id) override {
@@ -51,7 +53,10 @@ public:
         if (before)
             before(code);
         machine::IoResult result = m_inner->Control(id, code, in, inSize, out, outSize);
-        if (after && result.error == machine::IoError::None)
+        if (result.error != machine::IoError::None)
+            return result;
+        polls += code == machine::kStatus && static_cast<const uint8_t*>(in)[0] == 0;
+        if (after)
             after(code, static_cast<uint8_t*>(out));
         return result;
     }
