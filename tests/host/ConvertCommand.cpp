@@ -1,49 +1,91 @@
-// `vantel convert IN OUT`: what it writes and prints, and what it refuses without writing.
-#include "design/ConvertTestKit.h"
+// vantel sample --extended and `vantel convert IN OUT` of its large-hoop designs: what they write
+// and print, and what convert refuses without writing.
+#include "stdafx.h"
+#include "design/KstFormat.h"
 #include "support/HostRuns.h"
 
 #include <filesystem>
 
-using namespace convtest;
-
 namespace {
 
+using testsupport::Bytes;
+using testsupport::LongAt;
 using testsupport::Vantel;
 
-Extended LargeHoopDesign() {
-    Extended design = TwoPartDesign(4);
-    design.records = {Record(0, 1)};
-    return design;
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
-TEST(ConvertCommand, WritesThePlainDesignAndListsItsSections) {
+// A large-hoop sample (its one colour block split at the join, or four blocks) is divided at the
+// joining jump, every stitch before it above the origin, every one after it below; converted, the
+// plain design's trailer holds the block records and both halves, listed as convert prints them.
+TEST(ConvertCommand, LargeHoopSampleIsDividedAtTheJoinAndConvertsIntoBothHalves) {
     testsupport::TempDir dir;
-    const std::string in = dir.File("large.kst+");
-    const std::string out = dir.File("large.kst");
-    testsupport::WriteFileBytes(in, LargeHoopDesign().Bytes());
-    std::string output;
-    ASSERT_EQ(Vantel("convert " + in + " " + out, &output), 0) << output;
-    const std::vector<BYTE> written = testsupport::Bytes(out);
-    const Plain plain = ReadPlain(written);
-    EXPECT_TRUE(plain.consistent);
-    ASSERT_EQ(plain.sectionCount, 3);
-    EXPECT_NE(output.find(": " + std::to_string(written.size()) + " bytes"), std::string::npos)
-        << output;
-    EXPECT_NE(output.find("trailer: 3 sections"), std::string::npos) << output;
-    for (const Section& section : plain.sections) {
-        const std::string line = "type " + std::to_string(section.type) + " (" +
-                                 (section.type == 0   ? "block records"
-                                  : section.type == 1 ? "first half"
-                                                      : "second half") +
-                                 "): " + std::to_string(section.size) + " bytes";
-        EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+    for (int colours : {1, 4}) {
+        SCOPED_TRACE(colours);
+        const std::string in = dir.File("vast.kst+"), out = dir.File("vast.kst");
+        std::string sampled, info, converted;
+        ASSERT_EQ(Vantel("sample --extended --hoop 5 --colours " + std::to_string(colours) +
+                             " --out " + in,
+                         &sampled),
+                  0)
+            << sampled;
+        const std::vector<BYTE> bytes = Bytes(in);
+        const LONG n = LongAt(bytes, 24), units = LongAt(bytes, 28), m = LongAt(bytes, 116 + 8 * n);
+        EXPECT_EQ(std::vector<LONG>({n, m, LongAt(bytes, 32)}),
+                  std::vector<LONG>({colours, colours, 5}));
+        const LONG division = LongAt(bytes, 120 + 8 * n + 44 * m);
+        EXPECT_TRUE(Contains(sampled, "division point " + std::to_string(division))) << sampled;
+        ASSERT_EQ(Vantel("info " + in, &info), 0) << info;
+        EXPECT_TRUE(Contains(info, std::to_string(m) + " block records, division point " +
+                                       std::to_string(division)))
+            << info;
+        ASSERT_GT(division, 0);
+        ASSERT_LT(division, units);
+        const size_t offset = LongAt(bytes, 0);
+        ASSERT_EQ(offset, 124u + 8 * n + 44 * m);
+        long y = 0;
+        int side[2] = {0, 0}; // stitches above and below
+        for (LONG i = 0; i < units; ++i) {
+            const BYTE* unit = bytes.data() + offset + 2 * i;
+            if (unit[0] == KST_COMMAND && unit[1] == KST_END)
+                break;
+            y -= static_cast<signed char>(unit[0] == KST_COMMAND ? unit[3] : unit[1]);
+            if (unit[0] == KST_COMMAND) {
+                ++i;
+                continue;
+            }
+            EXPECT_TRUE(i < division ? y < 0 : y > 0) << i;
+            ++side[i < division ? 0 : 1];
+        }
+        EXPECT_GT(std::min(side[0], side[1]), 100);
+
+        ASSERT_EQ(Vantel("convert " + in + " " + out, &converted), 0) << converted;
+        const std::vector<BYTE> plain = Bytes(out);
+        KST_SECTION sections[8];
+        ASSERT_TRUE(KstCheckStructure(plain.data(), plain.size(), TRUE, nullptr));
+        ASSERT_EQ(KstReadTrailer(plain.data(), plain.size(), sections, 8), 3);
+        EXPECT_TRUE(Contains(converted,
+                             ": " + std::to_string(plain.size()) + " bytes\ntrailer: 3 sections\n"))
+            << converted;
+        const char* names[] = {"block records", "first half", "second half"};
+        for (LONG i = 0; i < 3; ++i) {
+            EXPECT_EQ(sections[i].nType, i);
+            EXPECT_TRUE(Contains(converted, "  type " + std::to_string(i) + " (" + names[i] +
+                                                "): " + std::to_string(sections[i].nSize) +
+                                                " bytes\n"))
+                << converted;
+        }
     }
 }
 
-// Files that are refused: exit status 1, a message naming the problem, and no output file.
+// Extended designs that are refused: exit status 1, a message naming the problem, no output.
 TEST(ConvertCommand, RefusesBrokenDesignsWithoutWritingOutput) {
-    const std::vector<BYTE> good = LargeHoopDesign().Bytes();
-    const size_t divisionAt = 116 + 8 + 4 + 44;
+    testsupport::TempDir dir;
+    const std::string in = dir.File("in.kst+"), out = dir.File("out.kst");
+    ASSERT_EQ(Vantel("sample --extended --hoop 5 --colours 4 --out " + in), 0);
+    const std::vector<BYTE> good = Bytes(in);
+    const size_t divisionAt = 116 + 8 * 4 + 4 + 44 * 4;
     auto cut = [&](size_t length) {
         return std::vector<BYTE>(good.begin(), good.begin() + length);
     };
@@ -52,58 +94,21 @@ TEST(ConvertCommand, RefusesBrokenDesignsWithoutWritingOutput) {
         std::memcpy(bytes.data() + offset, &value, 4);
         return bytes;
     };
-    struct Case {
-        const char* what;
-        std::vector<BYTE> bytes;
-        const char* message;
+    const std::pair<std::vector<BYTE>, const char*> cases[] = {
+        {cut(100), "shorter than the 116-byte design header"},
+        {cut(120), "ends inside the colour tables"},
+        {cut(divisionAt - 10), "ends inside the block records"},
+        {cut(divisionAt + 2), "division point"},
+        {cut(good.size() - 1), "shorter than the"},
+        {patched(24, 79), "colour count 79"},
+        {patched(28, 0), "unit count 0"},
+        {patched(116 + 8 * 4, 79), "block-record count 79"},
+        {patched(divisionAt, -3), "cannot be divided"},
     };
-    const Case cases[] = {
-        {"shorter than a header", cut(100), "shorter than the 116-byte design header"},
-        {"ends in the tables", cut(120), "ends inside the colour tables"},
-        {"ends in the records", cut(divisionAt - 10), "ends inside the block records"},
-        {"ends in the division point", cut(divisionAt + 2), "division point"},
-        {"ends in the stitch data", cut(good.size() - 1), "shorter than the"},
-        {"colour count 79", patched(24, 79), "colour count 79"},
-        {"unit count 0", patched(28, 0), "unit count 0"},
-        {"block-record count 79", patched(116 + 8, 79), "block-record count 79"},
-        {"negative division point", patched(divisionAt, -3), "cannot be divided"},
-    };
-    testsupport::TempDir dir;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        testsupport::WriteFileBytes(dir.File("in.kst+"), c.bytes);
-        std::string output;
-        EXPECT_EQ(Vantel("convert " + dir.File("in.kst+") + " " + dir.File("out.kst"), &output), 1)
-            << output;
-        EXPECT_NE(output.find(c.message), std::string::npos) << output;
-        EXPECT_FALSE(std::filesystem::exists(dir.File("out.kst")));
-    }
-}
-
-// The sample generator's large-hoop designs divide into both halves.
-TEST(ConvertCommand, LargeHoopSampleYieldsBothHalves) {
-    testsupport::TempDir dir;
-    for (int colours : {1, 4, 9}) {
-        SCOPED_TRACE(colours);
-        const std::string in = dir.File("s" + std::to_string(colours) + ".kst+");
-        const std::string out = dir.File("s" + std::to_string(colours) + ".kst");
-        std::string output;
-        ASSERT_EQ(Vantel("sample --extended --hoop 5 --colours " + std::to_string(colours) +
-                             " --out " + in,
-                         &output),
-                  0)
-            << output;
-        ASSERT_EQ(Vantel("convert " + in + " " + out, &output), 0) << output;
-        const Plain plain = ReadPlain(testsupport::Bytes(out));
-        ASSERT_TRUE(plain.consistent);
-        std::vector<LONG> types;
-        for (const Section& section : plain.sections)
-            types.push_back(section.type);
-        EXPECT_EQ(types, (std::vector<LONG>{0, 1, 2})) << output;
-        const std::vector<Half> halves = HalvesOf(plain);
-        ASSERT_EQ(halves.size(), 2u);
-        for (const Half& half : halves)
-            EXPECT_TRUE(KstCheckStructure(half.bytes.data(), half.bytes.size(), TRUE, nullptr));
+    for (const auto& [bytes, message] : cases) {
+        testsupport::WriteFileBytes(in, bytes);
+        testsupport::ExpectHostRuns("", {{"convert " + in + " " + out, 1, message}});
+        EXPECT_FALSE(std::filesystem::exists(out)) << message;
     }
 }
 
