@@ -7,13 +7,8 @@
 
 using testsupport::Bytes;
 using testsupport::LongAt;
-using testsupport::Vantel;
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // Colour blocks of the given numbers of stitches; with a block record and its trailer cut
 // short by `trailerCut` bytes when that is given.
@@ -39,52 +34,11 @@ std::vector<BYTE> Blocks(const std::vector<int>& stitches, bool endCode = true,
 
 } // namespace
 
-TEST(SampleAndInfo, ASampleReportsItsHeaderTablesAndChecks) {
+// What sample, info and divide print for a sample (divide passing on the budget and the numbers
+// it stamps), what they refuse, and their verdicts on files that are not good designs.
+TEST(DesignCommands, RunsRefusalsAndVerdicts) {
     testsupport::TempDir dir;
-    const std::string file = dir.File("rose.kst"), info = "info " + file;
-    std::vector<testsupport::HostRun> runs = {
-        {"sample --out " + file + " --colours 3 --units 1234 --records 2", 0, "2 block records"},
-        {info, 0, "load check       passes"},
-        {info, 0, "section type 0, 92 bytes"}};
-    for (const char* json :
-         {"{\"stitch_offset\": 140, \"flags\": 20, \"datetime\": \"", "\"divide\": [0, 0]",
-          "\"colours\": 3, \"units\": 1234, \"hoop\": 1, \"extents\": [",
-          "\"colour_table\": [1, 8, 15], \"type_table\": [0, 1, 2]",
-          "\"sections\": [{\"type\": 0, \"size\": 92}]",
-          "\"well_formed\": true, \"within_limits\": true, \"proper_length\": 2608}"})
-        runs.push_back({info + " --json", 0, json});
-    testsupport::ExpectHostRuns("", runs);
-}
-
-TEST(Divide, WritesEveryPartAndReportsThePositions) {
-    testsupport::TempDir dir;
-    const std::string file = dir.File("rose.kst"), part = dir.File("parts/rose_");
-    std::string out;
-    testsupport::ExpectHostRuns(
-        "",
-        {{"sample --out " + file + " --colours 4 --units 600", 0, ""},
-         {"divide " + file + " --budget 200 --first 1 --second 4 --out " + dir.File("parts"), 0,
-          part + "4.kst"}},
-        &out);
-    for (int k = 1; k <= 4; ++k) {
-        const std::vector<BYTE> bytes = Bytes(part + std::to_string(k) + ".kst");
-        ASSERT_GT(bytes.size(), 116u) << k;
-        EXPECT_TRUE(Contains(out, part + std::to_string(k) + ".kst\t" +
-                                      std::to_string(bytes.size()) + " bytes\tposition " +
-                                      std::to_string((k + 1) % 5))) // the last 0
-            << out;
-        EXPECT_TRUE(KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr)) << k;
-        EXPECT_EQ(std::vector<BYTE>(bytes.begin() + 22, bytes.begin() + 24),
-                  std::vector<BYTE>({1, 4}));
-        EXPECT_LE(LongAt(bytes, 28), 200 + 8) << "budget plus lead-in and end code";
-    }
-    EXPECT_FALSE(Contains(out, "rose_5")) << out;
-}
-
-// What sample, info and divide refuse, and their verdicts on files that are not good designs.
-TEST(DesignCommands, RefusalsAndVerdicts) {
-    testsupport::TempDir dir;
-    const std::string d = dir.Path() + "/";
+    const std::string d = dir.Path() + "/", info = "info " + d + "rose.kst", part = d + "p/rose_";
     std::vector<BYTE> bad = Blocks({3, 3});
     bad[24] = 3; // colour count
     std::vector<BYTE> cut = Blocks({3, 3});
@@ -100,9 +54,21 @@ TEST(DesignCommands, RefusalsAndVerdicts) {
              {"open.kst", Blocks({4, 4, 4}, false)}})
         testsupport::WriteFileBytes(d + name, bytes);
     const std::string divide = "divide " + d;
+    std::string out;
     testsupport::ExpectHostRuns(
         "",
-        {{"sample --out " + d + "a.kst --colours 79", 1, "colour count"},
+        {{"sample --out " + d + "rose.kst --colours 3 --units 1234 --records 2", 0,
+          "2 block records"},
+         {info, 0, "load check       passes"},
+         {info, 0, "section type 0, 92 bytes"},
+         {info + " --json", 0, "{\"stitch_offset\": 140, \"flags\": 20, \"datetime\": \""},
+         {info + " --json", 0, "\"divide\": [0, 0]"},
+         {info + " --json", 0, "\"colours\": 3, \"units\": 1234, \"hoop\": 1, \"extents\": ["},
+         {info + " --json", 0, "\"colour_table\": [1, 8, 15], \"type_table\": [0, 1, 2]"},
+         {info + " --json", 0, "\"sections\": [{\"type\": 0, \"size\": 92}]"},
+         {info + " --json", 0,
+          "\"well_formed\": true, \"within_limits\": true, \"proper_length\": 2608}"},
+         {"sample --out " + d + "a.kst --colours 79", 1, "colour count"},
          {"sample --out " + d + "a.kst --colours 20 --units 30", 1, "needs at least"},
          {"sample --out " + d + "a.kst --units 100001", 1, ""},
          {"sample --colours 2", 2, ""},
@@ -130,7 +96,24 @@ TEST(DesignCommands, RefusalsAndVerdicts) {
           "colour block 3 of " + d +
               "big.kst does not fit a budget of 20 units; parts 1 to 2 "
               "were written"},
-         {divide + "open.kst --budget 8 --out " + d + "p", 0, "has no end code"}});
+         {divide + "open.kst --budget 8 --out " + d + "p", 0, "has no end code"},
+         {"sample --out " + d + "rose.kst --colours 4 --units 600", 0, ""},
+         {divide + "rose.kst --budget 200 --first 1 --second 4 --out " + d + "p", 0,
+          part + "4.kst"}},
+        &out);
     EXPECT_TRUE(std::filesystem::exists(d + "p/open_3.kst"));
     EXPECT_FALSE(std::filesystem::exists(d + "p/open_4.kst")) << "the division stops there";
+    for (int k = 1; k <= 4; ++k) {
+        const std::vector<BYTE> bytes = Bytes(part + std::to_string(k) + ".kst");
+        ASSERT_GT(bytes.size(), 116u) << k;
+        EXPECT_NE(out.find(part + std::to_string(k) + ".kst\t" + std::to_string(bytes.size()) +
+                           " bytes\tposition " + std::to_string((k + 1) % 5)), // the last 0
+                  std::string::npos)
+            << out;
+        EXPECT_TRUE(KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr)) << k;
+        EXPECT_EQ(std::vector<BYTE>(bytes.begin() + 22, bytes.begin() + 24),
+                  std::vector<BYTE>({1, 4}));
+        EXPECT_LE(LongAt(bytes, 28), 200 + 8) << "budget plus lead-in and end code";
+    }
+    EXPECT_EQ(out.find("rose_5"), std::string::npos) << out;
 }
