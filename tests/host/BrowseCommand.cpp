@@ -115,15 +115,15 @@ TEST(BrowseCommand, OpenFilterReceiveAndClose) {
     Browse browse(dir.File("machine"), dir.File("out"));
     browse.Shows({"Folder: Built-in:", "folder  FLOWERS", "folder  ZOO", "[o] Open (disabled)"});
     browse.Key("\x1b[B");
-    EXPECT_NE(browse.Shows({"> folder  FLOWERS"}).find("[o] Open   "), std::string::npos);
+    browse.Shows({"> folder  FLOWERS", "[o] Open   "});
     browse.Key("o");
-    std::string screen = browse.Shows({"Folder: Built-in:FLOWERS", "[o] Up   ", "ROSE.KST"});
-    EXPECT_NE(screen.find("[x] Show RZ design only"), std::string::npos) << screen;
+    std::string screen = browse.Shows(
+        {"Folder: Built-in:FLOWERS", "[o] Up   ", "ROSE.KST", "[x] Show RZ design only"});
     EXPECT_EQ(screen.find("TULIP"), std::string::npos) << screen;
     browse.Key(" ");
-    screen = browse.Shows({"[ ] Show RZ design only", "design  TULIP.KST", "design+ BIG.KST+"});
+    screen = browse.Shows({"[ ] Show RZ design only", "design  TULIP.KST", "design+ BIG.KST+",
+                           "[Enter] Receive (disabled)"});
     EXPECT_EQ(screen.find(".RZF"), std::string::npos) << screen;
-    EXPECT_NE(screen.find("[Enter] Receive (disabled)"), std::string::npos) << screen;
     browse.Key("\r"); // disabled: nothing happens
     browse.Key("\x1b[B");
     browse.Shows({"> design+ BIG.KST+"});

@@ -7,13 +7,8 @@
 
 using testsupport::Bytes;
 using testsupport::LongAt;
-using testsupport::Vantel;
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // Colour blocks of the given numbers of stitches; with a block record and its trailer cut
 // short by `trailerCut` bytes when that is given.
@@ -39,100 +34,11 @@ std::vector<BYTE> Blocks(const std::vector<int>& stitches, bool endCode = true,
 
 } // namespace
 
-TEST(SampleAndInfo, ASampleReportsItsHeaderTablesAndChecks) {
+// What sample, info and divide print for a sample (divide passing on the budget and the numbers
+// it stamps), what they refuse, and their verdicts on files that are not good designs.
+TEST(DesignCommands, RunsRefusalsAndVerdicts) {
     testsupport::TempDir dir;
-    const std::string file = dir.File("rose.kst");
-    ASSERT_EQ(Vantel("sample --out " + file + " --colours 3 --units 1234 --records 2"), 0);
-    std::string json, text;
-    EXPECT_EQ(Vantel("info " + file + " --json", &json), 0);
-    for (const char* expected :
-         {"{\"stitch_offset\": 140, \"flags\": 20, \"datetime\": \"", "\"divide\": [0, 0]",
-          "\"colours\": 3, \"units\": 1234, \"hoop\": 1, \"extents\": [",
-          "\"colour_table\": [1, 8, 15], \"type_table\": [0, 1, 2]",
-          "\"sections\": [{\"type\": 0, \"size\": 92}]",
-          "\"well_formed\": true, \"within_limits\": true, \"proper_length\": 2608}"})
-        EXPECT_TRUE(Contains(json, expected)) << expected << "\n" << json;
-    const std::vector<BYTE> bytes = Bytes(file);
-    EXPECT_TRUE(KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr));
-    EXPECT_EQ(Vantel("info " + file, &text), 0);
-    EXPECT_TRUE(Contains(text, "load check       passes")) << text;
-    EXPECT_TRUE(Contains(text, "section type 0, 92 bytes")) << text;
-}
-
-TEST(SampleAndInfo, LargeHoopSampleIsDividedAtTheJoiningJump) {
-    testsupport::TempDir dir;
-    const std::string file = dir.File("vast.kst+");
-    std::string out, text;
-    ASSERT_EQ(Vantel("sample --extended --hoop 5 --colours 5 --out " + file, &out), 0);
-    const std::vector<BYTE> bytes = Bytes(file);
-    const LONG n = LongAt(bytes, 24), units = LongAt(bytes, 28), m = LongAt(bytes, 116 + 8 * n);
-    EXPECT_EQ(m, 5);
-    EXPECT_EQ(LongAt(bytes, 32), 5);
-    const LONG division = LongAt(bytes, 120 + 8 * n + 44 * m);
-    EXPECT_TRUE(Contains(out, "division point " + std::to_string(division))) << out;
-    ASSERT_GT(division, 0);
-    ASSERT_LT(division, units);
-    const size_t offset = LongAt(bytes, 0);
-    EXPECT_EQ(offset, 124u + 8 * n + 44 * m);
-    EXPECT_EQ(bytes[offset + 2 * (division - 1)], KST_COMMAND);
-    EXPECT_EQ(bytes[offset + 2 * (division - 1) + 1], KST_JUMP);
-    // Every stitch before the division lies above the origin, every one after it below.
-    long y = 0;
-    int above = 0, below = 0;
-    for (LONG i = 0; i < units; ++i) {
-        const BYTE* unit = bytes.data() + offset + 2 * i;
-        if (unit[0] == KST_COMMAND && unit[1] == KST_END)
-            break;
-        const bool command = unit[0] == KST_COMMAND;
-        y -= static_cast<signed char>(command ? unit[3] : unit[1]);
-        if (command) {
-            ++i;
-            continue;
-        }
-        EXPECT_TRUE(i < division ? y < 0 : y > 0) << i;
-        ++(i < division ? above : below);
-    }
-    EXPECT_GT(above, 100);
-    EXPECT_GT(below, 100);
-    EXPECT_EQ(Vantel("info " + file, &text), 0);
-    EXPECT_TRUE(Contains(text, "5 block records, division point " + std::to_string(division)))
-        << text;
-}
-
-TEST(Divide, WritesEveryPartAndReportsThePositions) {
-    testsupport::TempDir dir;
-    const std::string file = dir.File("rose.kst");
-    ASSERT_EQ(Vantel("sample --out " + file + " --colours 4 --units 600"), 0);
-    std::string out;
-    ASSERT_EQ(
-        Vantel("divide " + file + " --budget 200 --first 1 --second 4 --out " + dir.File("parts"),
-               &out),
-        0)
-        << out;
-    const std::vector<int> positions = {2, 3, 4, 0};
-    LONG total = 0;
-    for (size_t k = 1; k <= positions.size(); ++k) {
-        const std::string part = dir.File("parts/rose_" + std::to_string(k) + ".kst");
-        const std::vector<BYTE> bytes = Bytes(part);
-        ASSERT_FALSE(bytes.empty()) << part;
-        EXPECT_TRUE(Contains(out, part + "\t" + std::to_string(bytes.size()) + " bytes\tposition " +
-                                      std::to_string(positions[k - 1])))
-            << out;
-        EXPECT_TRUE(KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr)) << part;
-        EXPECT_EQ(bytes[22], 1);
-        EXPECT_EQ(bytes[23], 4);
-        EXPECT_EQ(LongAt(bytes, 24), 1);
-        EXPECT_LE(LongAt(bytes, 28), 200 + 8) << "budget plus lead-in and end code";
-        total += LongAt(bytes, 28);
-    }
-    EXPECT_FALSE(Contains(out, "rose_5")) << out;
-    EXPECT_GT(total, 600 - 3 * 2);
-}
-
-// What sample, info and divide refuse, and their verdicts on files that are not good designs.
-TEST(DesignCommands, RefusalsAndVerdicts) {
-    testsupport::TempDir dir;
-    const std::string d = dir.Path() + "/";
+    const std::string d = dir.Path() + "/", info = "info " + d + "rose.kst", part = d + "p/rose_";
     std::vector<BYTE> bad = Blocks({3, 3});
     bad[24] = 3; // colour count
     std::vector<BYTE> cut = Blocks({3, 3});
@@ -148,9 +54,21 @@ TEST(DesignCommands, RefusalsAndVerdicts) {
              {"open.kst", Blocks({4, 4, 4}, false)}})
         testsupport::WriteFileBytes(d + name, bytes);
     const std::string divide = "divide " + d;
+    std::string out;
     testsupport::ExpectHostRuns(
         "",
-        {{"sample --out " + d + "a.kst --colours 79", 1, "colour count"},
+        {{"sample --out " + d + "rose.kst --colours 3 --units 1234 --records 2", 0,
+          "2 block records"},
+         {info, 0, "load check       passes"},
+         {info, 0, "section type 0, 92 bytes"},
+         {info + " --json", 0, "{\"stitch_offset\": 140, \"flags\": 20, \"datetime\": \""},
+         {info + " --json", 0, "\"divide\": [0, 0]"},
+         {info + " --json", 0, "\"colours\": 3, \"units\": 1234, \"hoop\": 1, \"extents\": ["},
+         {info + " --json", 0, "\"colour_table\": [1, 8, 15], \"type_table\": [0, 1, 2]"},
+         {info + " --json", 0, "\"sections\": [{\"type\": 0, \"size\": 92}]"},
+         {info + " --json", 0,
+          "\"well_formed\": true, \"within_limits\": true, \"proper_length\": 2608}"},
+         {"sample --out " + d + "a.kst --colours 79", 1, "colour count"},
          {"sample --out " + d + "a.kst --colours 20 --units 30", 1, "needs at least"},
          {"sample --out " + d + "a.kst --units 100001", 1, ""},
          {"sample --colours 2", 2, ""},
@@ -178,7 +96,24 @@ TEST(DesignCommands, RefusalsAndVerdicts) {
           "colour block 3 of " + d +
               "big.kst does not fit a budget of 20 units; parts 1 to 2 "
               "were written"},
-         {divide + "open.kst --budget 8 --out " + d + "p", 0, "has no end code"}});
+         {divide + "open.kst --budget 8 --out " + d + "p", 0, "has no end code"},
+         {"sample --out " + d + "rose.kst --colours 4 --units 600", 0, ""},
+         {divide + "rose.kst --budget 200 --first 1 --second 4 --out " + d + "p", 0,
+          part + "4.kst"}},
+        &out);
     EXPECT_TRUE(std::filesystem::exists(d + "p/open_3.kst"));
     EXPECT_FALSE(std::filesystem::exists(d + "p/open_4.kst")) << "the division stops there";
+    for (int k = 1; k <= 4; ++k) {
+        const std::vector<BYTE> bytes = Bytes(part + std::to_string(k) + ".kst");
+        ASSERT_GT(bytes.size(), 116u) << k;
+        EXPECT_NE(out.find(part + std::to_string(k) + ".kst\t" + std::to_string(bytes.size()) +
+                           " bytes\tposition " + std::to_string((k + 1) % 5)), // the last 0
+                  std::string::npos)
+            << out;
+        EXPECT_TRUE(KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr)) << k;
+        EXPECT_EQ(std::vector<BYTE>(bytes.begin() + 22, bytes.begin() + 24),
+                  std::vector<BYTE>({1, 4}));
+        EXPECT_LE(LongAt(bytes, 28), 200 + 8) << "budget plus lead-in and end code";
+    }
+    EXPECT_EQ(out.find("rose_5"), std::string::npos) << out;
 }
