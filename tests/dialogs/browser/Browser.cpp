@@ -22,7 +22,7 @@ namespace {
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
 
-using dlgtest::Boxes;
+using dlgtest::Watch;
 
 // A folder-list dialog whose job and buffer can be looked at.
 class CFolderListProbe : public dlgtest::Probe<CIntormationDlg> {
@@ -235,7 +235,7 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
         if (code == machine::kReceiveDesignName && ++*seen == 2)
             m_machine->RefuseCode(machine::kReceiveDesignName, 9);
     };
-    Boxes boxes;
+    Watch boxes;
     const Outcome failed = receive("LARGE.KST", 0);
     EXPECT_EQ(failed.design, withZero(large));
     EXPECT_TRUE(failed.companion.empty());
@@ -244,7 +244,7 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
 }
 
 TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
-    Boxes boxes;
+    Watch boxes;
     const Outcome other = Browse(
         [&](HWND dialog) {
             EXPECT_EQ(Label(dialog), "") << "no label for a medium other than 1 to 3";
@@ -270,7 +270,7 @@ TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
 // ---- The folder-list dialog ----
 
 TEST_F(BrowserTest, FolderListResults) {
-    Boxes boxes;
+    Watch boxes;
     {
         Folder("EMPTY");
         CFolderListProbe empty(1, "\\EMB\\EMPTY");

@@ -14,8 +14,8 @@
 
 namespace {
 
-using dlgtest::Boxes;
 using dlgtest::Names;
+using dlgtest::Watch;
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
 
@@ -93,7 +93,7 @@ const char kForbidden[] = "Rename: A file name cannot contain any of the followi
 
 TEST_F(FilesTest, CreateFolderNameRules) {
     List({"NEW", "Other.kst"});
-    Boxes boxes;
+    Watch boxes;
     CCreateDlg dialog(1, "\\EMB", &m_list);
     const INT_PTR result = Run(dialog, "Create Folder", [&](HWND hwnd) {
         EXPECT_EQ(ui::ControlText(hwnd, IDC_CREATE_EDIT), "NewFolder");
@@ -123,7 +123,7 @@ TEST_F(FilesTest, CreateFolderNameRules) {
 TEST_F(FilesTest, CreateAndRenameOnTheMachine) {
     Dir({"EMB"}, "OLD");
     Put({"EMB"}, "A.KST");
-    Boxes boxes;
+    Watch boxes;
     CCreateDlg create(1, "\\EMB", &m_list);
     ASSERT_TRUE(create.Create(CCreateDlg::IDD));
     EXPECT_EQ(create.CreateFolder("NEWDIR"), 0);
@@ -185,7 +185,7 @@ TEST_F(FilesTest, RenameNormalFormsAndKinds) {
 
 TEST_F(FilesTest, RenameDialogUpdatesTheHostsList) {
     List({"FOO.KST", "OLD.KST"});
-    Boxes boxes;
+    Watch boxes;
     CRenameDlg file(1, "\\EMB\\FOO.KST", &m_list);
     EXPECT_EQ(Run(file, "Rename File",
                   [&](HWND hwnd) {
@@ -240,7 +240,7 @@ void PressDelete(HWND dialog) {
 TEST_F(FilesTest, DeletingDesigns) {
     Put({"EMB"}, "A.KST");
     Put({"EMB"}, "C.KST");
-    Boxes boxes;
+    Watch boxes;
     std::vector<FILEINFO> three = Records({"\\EMB\\A.KST", "\\EMB\\B.KST", "\\EMB\\C.KST"});
     int deleted = -1;
     CDeleteDlg early(three.data(), 3, 1, &deleted);
@@ -309,7 +309,7 @@ TEST_F(FilesTest, AFailureInASubfolderThenTheParentFails) {
         else
             m_machine->ClearFaults();
     };
-    Boxes boxes;
+    Watch boxes;
     CDeleteDlg folder(1, "\\EMB\\F");
     EXPECT_EQ(Run(folder, "Delete Folder", PressDelete), IDCANCEL);
     ASSERT_EQ(boxes.Count(), 2u);
