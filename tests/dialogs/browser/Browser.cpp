@@ -1,9 +1,8 @@
-// The machine storage browser on the simulated machine: the folder-list dialog, the sortable
-// list, "Receive a Design" driven through the UI driver, and the hand-over of
-// ReceiveDesignDialog.
+// The machine storage browser on the simulated machine: the folder-list dialog, "Receive a
+// Design" (its list sorted by image, then name) driven through the UI driver, and the hand-over
+// of ReceiveDesignDialog.
 #include "dialogs/DialogTestKit.h"
 #include "dialogs/browser/DesignSelectDlg.h"
-#include "dialogs/browser/SortListCtrl.h"
 #include "frame/VantelPrintUsb.h"
 #include "usb/CommError.h"
 
@@ -310,53 +309,6 @@ TEST_F(BrowserTest, ClosingTheFolderListWhileItReads) {
               IDCANCEL);
     EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_CANCELLED) << "the worker has ended";
     EXPECT_EQ(dialog.GetFileCount(), 0);
-}
-
-// ---- The sortable list ----
-
-class SortTest : public ::testing::Test {
-protected:
-    SortTest() {
-        m_window = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_SMALLICON, 0, 0, 100, 100,
-                                   NULL, NULL, NULL, nullptr);
-        m_list.SubclassWindow(m_window);
-    }
-    ~SortTest() override {
-        m_list.UnsubclassWindow();
-        DestroyWindow(m_window);
-    }
-    void Add(const char* text, int image) {
-        m_list.InsertItem(LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM, m_list.GetItemCount(), text, 0, 0,
-                          image, 99);
-    }
-    Names Order() {
-        Names names;
-        for (int i = 0; i < m_list.GetItemCount(); ++i)
-            names.push_back(static_cast<LPCSTR>(m_list.GetItemText(i, 0)));
-        return names;
-    }
-    HWND m_window;
-    CSortListCtrl m_list;
-};
-
-TEST_F(SortTest, ByImageThenNameAndByExtension) {
-    m_list.Sort(0, 0); // empty: nothing to do
-    EXPECT_TRUE(Order().empty());
-    Add("b.kst", 12);
-    Add("A.KST", 12);
-    Add("Z", 4);
-    Add("m.kst+", 11);
-    m_list.Sort(0, 0);
-    EXPECT_EQ(Order(), (Names{"Z", "m.kst+", "A.KST", "b.kst"}));
-    Add("a.kst", 4);
-    EXPECT_EQ(Order().back(), "a.kst") << "inserted after a sort: stays where it was put";
-    // Rule 1 compares the entries meant, whatever their item data held before.
-    m_list.Sort(0, 1);
-    const Names byExtension = Order();
-    EXPECT_EQ(Names(byExtension.begin() + 3, byExtension.end()), (Names{"m.kst+", "Z"}))
-        << "KST, then ST+, then Z";
-    m_list.Sort(0, 2);
-    EXPECT_EQ(Order(), byExtension) << "an unknown rule changes nothing";
 }
 
 } // namespace
