@@ -118,78 +118,44 @@ TEST_F(TransferTest, FileModeShowsTheFilesCountedFromZero) {
 // Runs that end early: the result, the job's, the messages, the count written and the names
 // the machine received (and no traffic at all when none).
 TEST_F(TransferTest, RefusalsEndTheRunAndKeepWhatWasSent) {
-    const std::string folder = "\\EMB\\" + std::string(250, 'x');
-    const std::string pc = m_pc.Path() + "/" + std::string(260, 'y');
-    std::vector<FILEINFO> blank = Files({"e.kst", ""}), far(1);
-    FileInfoSet(&far[0], "x.kst");
-    CObList none;
-    const struct {
-        const char* what;
-        std::function<std::pair<INT_PTR, int>(int*)> run;
-        INT_PTR result;
-        int job;
-        Names boxes;
-        int sent;
-        Names names;
-    } cases[] = {
-        {"a design the machine refuses",
-         [&](int* sent) { return Ran<CSendDlg>(&Designs(3, 1), 1, "\\EMB", sent); },
-         IDCANCEL,
-         USBCOMM_ERR_REJECTED,
-         {"Sending: Failed to send a design."},
-         1,
-         {"\\EMB\\a.kst", "\\EMB\\b.kst"}},
-        {"an empty record, refused without a message",
-         [&](int*) { return Ran<CSendDlg>(blank.data(), 2, 1, "\\EMB"); },
-         IDCANCEL,
-         USBCOMM_ERR_REJECTED,
-         {},
-         -1,
-         {"\\EMB\\e.kst"}},
-        {"no designs",
-         [&](int* sent) { return Ran<CSendDlg>(&none, 1, "\\EMB", sent); },
-         IDOK,
-         0,
-         {},
-         0,
-         {}},
-        {"a folder too long for the name",
-         [&](int* sent) { return Ran<CSendDlg>(&Designs(1), 1, folder.c_str(), sent); },
-         IDCANCEL,
-         USBCOMM_ERR_MEMORY,
-         {"Sending: Failed to allocate memory."},
-         -1,
-         {}},
-        {"a PC path too long",
-         [&](int* sent) { return Ran<CReceiveDlg>(far.data(), 1, 1, pc.c_str(), sent); },
-         IDCANCEL,
-         USBCOMM_ERR_FILE_OPEN,
-         {"Receiving: Failed to open the file."},
-         -1,
-         {}},
-        {"no machine at start: no worker, no count",
-         [&](int* sent) {
-             testsupport::Port holder(true, 0); // another program holds the device
-             return Ran<CSendDlg>(&Designs(2), 1, "\\EMB", sent);
-         },
-         IDCANCEL,
-         kNoJob,
-         {"Sending: Failed to initialize communication port."},
-         -1,
-         {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    auto ends = [&](const char* what, const std::function<std::pair<INT_PTR, int>(int*)>& run,
+                    INT_PTR result, int job, const Names& boxes, int sent, const Names& names) {
+        SCOPED_TRACE(what);
         m_machine->ClearTrace();
         Watch watch;
-        int sent = -1;
-        EXPECT_EQ(c.run(&sent), std::make_pair(c.result, c.job));
-        EXPECT_EQ(watch.Texts(), c.boxes);
-        EXPECT_EQ(sent, c.sent);
-        EXPECT_EQ(NamesOf(*m_machine, machine::kSendDesignName), c.names);
-        EXPECT_TRUE(!c.names.empty() || m_machine->Trace().empty()) << "no traffic";
-    }
+        int count = -1;
+        EXPECT_EQ(run(&count), std::make_pair(result, job));
+        EXPECT_EQ(watch.Texts(), boxes);
+        EXPECT_EQ(count, sent);
+        EXPECT_EQ(NamesOf(*m_machine, machine::kSendDesignName), names);
+        EXPECT_TRUE(!names.empty() || m_machine->Trace().empty()) << "no traffic";
+    };
+    ends("a design the machine refuses",
+         [&](int* sent) { return Ran<CSendDlg>(&Designs(3, 1), 1, "\\EMB", sent); }, IDCANCEL,
+         USBCOMM_ERR_REJECTED, {"Sending: Failed to send a design."}, 1,
+         {"\\EMB\\a.kst", "\\EMB\\b.kst"});
     EXPECT_TRUE(OnMachine("a.kst")) << "a refusal keeps the designs sent before";
+    std::vector<FILEINFO> blank = Files({"e.kst", ""});
+    ends("an empty record, refused without a message",
+         [&](int*) { return Ran<CSendDlg>(blank.data(), 2, 1, "\\EMB"); }, IDCANCEL,
+         USBCOMM_ERR_REJECTED, {}, -1, {"\\EMB\\e.kst"});
+    CObList none;
+    ends("no designs", [&](int* sent) { return Ran<CSendDlg>(&none, 1, "\\EMB", sent); }, IDOK, 0,
+         {}, 0, {});
+    const std::string folder = "\\EMB\\" + std::string(250, 'x');
+    ends("a folder that does not fit the name: refused, not overrun",
+         [&](int* sent) { return Ran<CSendDlg>(&Designs(1), 1, folder.c_str(), sent); }, IDCANCEL,
+         USBCOMM_ERR_MEMORY, {"Sending: Failed to allocate memory."}, -1, {});
+    std::vector<FILEINFO> far(1);
+    FileInfoSet(&far[0], "x.kst");
+    const std::string pc = m_pc.Path() + "/" + std::string(260, 'y');
+    ends("a PC path that does not fit",
+         [&](int* sent) { return Ran<CReceiveDlg>(far.data(), 1, 1, pc.c_str(), sent); }, IDCANCEL,
+         USBCOMM_ERR_FILE_OPEN, {"Receiving: Failed to open the file."}, -1, {});
+    testsupport::Port holder(true, 0); // another program holds the device
+    ends("no machine at start: no worker, no count",
+         [&](int* sent) { return Ran<CSendDlg>(&Designs(2), 1, "\\EMB", sent); }, IDCANCEL, kNoJob,
+         {"Sending: Failed to initialize communication port."}, -1, {});
 }
 
 // Direct mode: a cancel between designs stops before the next one; the job still ends well.
