@@ -20,6 +20,7 @@ namespace {
 
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
+using Bytes = std::vector<uint8_t>;
 
 using dlgtest::Watch;
 
@@ -47,48 +48,44 @@ protected:
     }
 
     void Folder(const std::string& name) { m_machine->GetStorage().MakeFolder(1, {"EMB"}, name); }
-    void File(const std::vector<std::string>& folder, const std::string& name,
-              const std::vector<uint8_t>& bytes) {
+    void File(const std::vector<std::string>& folder, const std::string& name, const Bytes& bytes) {
         ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, bytes),
                   machine::StorageStatus::Ok);
     }
     // A design whose hoop code has the low byte given.
-    static std::vector<uint8_t> Design(uint8_t hoop, int stitches = 10) {
-        std::vector<uint8_t> bytes = MakeDesign(2, stitches);
+    static Bytes Design(uint8_t hoop, int stitches = 10) {
+        Bytes bytes = MakeDesign(2, stitches);
         bytes[32] = hoop;
         return bytes;
     }
 
+    // What ReceiveDesignDialog handed over (a block it did not allocate: nothing).
     struct Outcome {
         int result = 0;
-        std::vector<uint8_t> design, companion;
-        bool designBlock = false, companionBlock = false;
+        std::optional<Bytes> design, companion;
         std::string name;
         DWORD medium = 0;
         BYTE showAll = 0;
     };
     Outcome Browse(const std::function<void(HWND)>& user, DWORD medium = 1, BYTE showAll = 0) {
-        Outcome outcome;
-        BYTE* design = nullptr;
-        BYTE* companion = nullptr;
+        Outcome out{0, {}, {}, "", medium, showAll};
+        BYTE *design = nullptr, *companion = nullptr;
         DWORD designSize = 0, companionSize = 0;
         char name[512] = {};
-        outcome.medium = medium;
-        outcome.showAll = showAll;
-        outcome.result = Acting("Receive a Design", user, [&] {
+        out.result = Acting("Receive a Design", user, [&] {
             return ReceiveDesignDialog(NULL, &design, &designSize, name, &companion, &companionSize,
-                                       &outcome.medium, &outcome.showAll);
+                                       &out.medium, &out.showAll);
         });
-        outcome.designBlock = design != nullptr;
-        outcome.companionBlock = companion != nullptr;
-        if (design != nullptr)
-            outcome.design.assign(design, design + designSize);
-        if (companion != nullptr)
-            outcome.companion.assign(companion, companion + companionSize);
-        outcome.name = name;
-        HeapFree(GetProcessHeap(), 0, design);
-        HeapFree(GetProcessHeap(), 0, companion);
-        return outcome;
+        auto take = [](BYTE* block, DWORD size) {
+            const auto bytes =
+                block ? std::optional<Bytes>(Bytes(block, block + size)) : std::nullopt;
+            HeapFree(GetProcessHeap(), 0, block);
+            return bytes;
+        };
+        out.design = take(design, designSize);
+        out.companion = take(companion, companionSize);
+        out.name = name;
+        return out;
     }
 
     testsupport::TempDir m_temp;
@@ -159,7 +156,7 @@ TEST_F(BrowserTest, RootListsFoldersOnlyAndTheButtonsFollowClicks) {
         ui::ClickButton(dialog, IDCANCEL);
     });
     EXPECT_EQ(outcome.result, IDCANCEL);
-    EXPECT_FALSE(outcome.designBlock) << "Close writes no block";
+    EXPECT_FALSE(outcome.design) << "Close writes no block";
     EXPECT_EQ(outcome.medium, 1u);
     EXPECT_EQ(outcome.showAll, 0);
 }
@@ -191,7 +188,7 @@ TEST_F(BrowserTest, CompanionFilterAndImages) {
 
 // The design and its companion handed over, by the hoop code's low byte.
 TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
-    const std::vector<uint8_t> plain = Design(1, 30), large = Design(26, 40);
+    const Bytes plain = Design(1, 30), large = Design(26, 40);
     Folder("F");
     File({"EMB", "F"}, "PLAIN.KST", plain);
     File({"EMB", "F"}, "PLAIN.RZF", {7, 7});
@@ -214,7 +211,7 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
             },
             1, showAll);
     };
-    auto withZero = [](std::vector<uint8_t> bytes) {
+    auto withZero = [](Bytes bytes) {
         bytes.push_back(0);
         return bytes;
     };
@@ -225,9 +222,9 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
     EXPECT_EQ(large26.companion, withZero({8, 8, 8}));
     const Outcome plain1 = receive("PLAIN.KST", 0);
     EXPECT_EQ(plain1.design, withZero(plain));
-    EXPECT_TRUE(plain1.companionBlock && plain1.companion.empty()) << "received, not handed over";
+    EXPECT_EQ(plain1.companion, Bytes()) << "received, not handed over";
     const Outcome alone = receive("ALONE.KST", 1);
-    EXPECT_TRUE(alone.companionBlock && alone.companion.empty());
+    EXPECT_EQ(alone.companion, Bytes());
     EXPECT_EQ(alone.showAll, 1);
     // The companion's reception fails: the design is handed over all the same.
     m_hooked->before = [&, seen = std::make_shared<int>(0)](uint32_t code) {
@@ -237,7 +234,7 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
     Watch boxes;
     const Outcome failed = receive("LARGE.KST", 0);
     EXPECT_EQ(failed.design, withZero(large));
-    EXPECT_TRUE(failed.companion.empty());
+    EXPECT_EQ(failed.companion, Bytes());
     EXPECT_EQ(boxes.Texts().size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(m_temp.Path())) << "no temporary file is left";
 }
