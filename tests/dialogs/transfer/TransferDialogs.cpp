@@ -1,9 +1,9 @@
 // The send and receive dialogs on the simulated machine, driven as a user would: what they show
 // and send, how they end, cancelling at the moments that matter, the transfer mutex held by
-// another process, and a teardown that must serve the worker's messages.
+// another, and a teardown that must serve the worker's messages.
 #include "dialogs/DialogTestKit.h"
+#include "frame/TransferMutex.h"
 #include "frame/VantelPrintUsb.h"
-#include "support/ChildProcess.h"
 #include "usb/CommError.h"
 
 #include <emu_desktop.h>
@@ -289,56 +289,29 @@ INSTANTIATE_TEST_SUITE_P(
                       ReceiveCase{"NoExtension", "PLAIN", "PLAIN", 1, IDOK, "temp=PLAIN"}),
     [](const ::testing::TestParamInfo<ReceiveCase>& info) { return info.param.what; });
 
-// Another process holds the transfer mutex: the dialog gives up after 3000 ms without opening
-// the port. This program runs twice more: the holder and the dialog, in a namespace of their own.
-const char* const kHolderVariable = "VANTEL_TEST_TRANSFER_HOLDER";
-const char* const kDialogVariable = "VANTEL_TEST_TRANSFER_DIALOG";
-
-TEST(TransferChild, Holder) {
-    if (getenv(kHolderVariable) == nullptr)
-        GTEST_SKIP() << "runs only as a process of the cross-process test";
-    testsupport::ServeTransferMutex();
-}
-
-// Runs the dialog that VANTEL_TEST_TRANSFER_DIALOG names and prints how it went.
-TEST(TransferChild, Dialog) {
-    const char* which = getenv(kDialogVariable);
-    if (which == nullptr)
-        GTEST_SKIP() << "runs only as a process of the cross-process test";
-    testsupport::TestMachine machine;
-    auto hooked = std::make_shared<usbtest::HookedMachine>(machine.Shared());
-    emu::SelectMachine(hooked);
+// Another holder of the transfer mutex (a thread here; the frame's tests show that processes
+// share it): the receive and folder-list dialogs wait 3000 ms for it, then give up without a port.
+TEST_F(TransferTest, TheDialogsThatReadTimeOutWhileAnotherHoldsTheTransferMutex) {
+    std::atomic<bool> held{false}, done{false};
+    std::thread holder([&] {
+        CSingleLock lock(&g_transferMutex, TRUE);
+        held = true;
+        WaitFor([&] { return done.load(); });
+    });
+    ASSERT_TRUE(WaitFor([&] { return held.load(); }));
     Watch watch;
     std::vector<FILEINFO> records(1);
     FileInfoSet(&records[0], "\\EMB\\A.kst");
-    testsupport::TempDir pc;
     int received = -1;
-    CReceiveDlg receive(records.data(), 1, 1, pc.Path().c_str(), &received);
+    CReceiveDlg receive(records.data(), 1, 1, m_pc.Path().c_str(), &received);
+    EXPECT_EQ(Run(receive), IDCANCEL);
     CIntormationDlg folders(1, "\\EMB");
-    const INT_PTR result = std::string(which) == "receive" ? receive.DoModal() : folders.DoModal();
-    std::printf("result %d opens %d traffic %zu boxes", static_cast<int>(result),
-                hooked->opens.load(), machine->Trace().size());
-    for (const std::string& box : watch.Texts())
-        std::printf(" [%s]", box.c_str());
-    std::printf("\n");
-    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
-}
-
-// The receive and folder-list dialogs wait 3000 ms for the mutex, then give up without a port.
-TEST(TransferMutex, HeldByAnotherProcessTheDialogsThatReadTimeOut) {
-    const std::string space = testsupport::OwnNamespace("transfer");
-    testsupport::TransferMutexHolder holder("TransferChild.Holder", kHolderVariable, space);
-    ASSERT_TRUE(holder.Says("take\n", "took 1"));
-    for (const std::string dialog : {"receive", "folders"}) {
-        std::string output;
-        testsupport::RunCommand(testsupport::ChildCommand("TransferChild.Dialog", kDialogVariable,
-                                                          space, kDialogVariable + ("=" + dialog)),
-                                &output);
-        EXPECT_NE(output.find("result 2 opens 0 traffic 0 boxes [Design List: Communication time "
-                              "out.]\n"),
-                  std::string::npos)
-            << dialog << ": " << output;
-    }
+    EXPECT_EQ(Run(folders), IDCANCEL);
+    done = true;
+    holder.join();
+    EXPECT_EQ(watch.Texts(), Names(2, "Design List: Communication time out."));
+    EXPECT_EQ(m_hooked->opens, 0);
+    EXPECT_TRUE(m_machine->Trace().empty());
 }
 
 } // namespace
