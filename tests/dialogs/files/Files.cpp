@@ -265,6 +265,8 @@ TEST_F(FilesTest, DeletingDesigns) {
     EXPECT_TRUE(Exists({"EMB", "C.KST"}));
 }
 
+// A folder goes depth first: the subfolder's designs, the subfolder, then the folder's own
+// designs and the folder. A failure in the subfolder is reported there; the folder then fails.
 TEST_F(FilesTest, DeletingAFolderDepthFirst) {
     Dir({"EMB"}, "EMPTY");
     Dir({"EMB"}, "F");
@@ -283,6 +285,23 @@ TEST_F(FilesTest, DeletingAFolderDepthFirst) {
               IDOK);
     EXPECT_EQ(Commands(), (Names{"cd \\EMB\\EMPTY", "list", "folder \\EMB\\EMPTY"}));
     EXPECT_EQ(upper, 10);
+
+    m_hooked->before = [&, seen = std::make_shared<int>(0)](uint32_t code) {
+        if (code == machine::kDeleteName && ++*seen == 1)
+            m_machine->RefuseCode(machine::kDeleteName, USBCOMM_DETAIL_DELETE);
+        else if (code == machine::kDeleteName)
+            m_machine->ClearFaults();
+    };
+    Watch boxes;
+    CDeleteDlg failing(1, "\\EMB\\F");
+    EXPECT_EQ(Run(failing, "Delete Folder", PressDelete), IDCANCEL);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Texts()[0], "Delete Folder: Cannot be deleted.") << "reported in S";
+    EXPECT_EQ(boxes.Texts()[1].rfind("Delete Folder: ", 0), 0u) << "F still holds S";
+    EXPECT_FALSE(Exists({"EMB", "F", "A.KST"}));
+    EXPECT_TRUE(Exists({"EMB", "F", "S", "B.KST"}));
+
+    Put({"EMB", "F"}, "A.KST");
     m_machine->ClearTrace();
     CDeleteDlg folder(1, "\\EMB\\F");
     EXPECT_EQ(Run(folder, "Delete Folder", PressDelete), IDOK);
@@ -290,29 +309,6 @@ TEST_F(FilesTest, DeletingAFolderDepthFirst) {
               (Names{"cd \\EMB\\F", "list", "cd \\EMB\\F\\S", "list", "del \\EMB\\F\\S\\B.KST",
                      "folder \\EMB\\F\\S", "del \\EMB\\F\\A.KST", "folder \\EMB\\F"}));
     EXPECT_FALSE(Exists({"EMB", "F"}));
-}
-
-TEST_F(FilesTest, AFailureInASubfolderThenTheParentFails) {
-    Dir({"EMB"}, "F");
-    Dir({"EMB", "F"}, "S");
-    Put({"EMB", "F"}, "A.KST");
-    Put({"EMB", "F", "S"}, "B.KST");
-    m_hooked->before = [&, seen = std::make_shared<int>(0)](uint32_t code) {
-        if (code != machine::kDeleteName)
-            return;
-        if (++*seen == 1)
-            m_machine->RefuseCode(machine::kDeleteName, USBCOMM_DETAIL_DELETE);
-        else
-            m_machine->ClearFaults();
-    };
-    Watch boxes;
-    CDeleteDlg folder(1, "\\EMB\\F");
-    EXPECT_EQ(Run(folder, "Delete Folder", PressDelete), IDCANCEL);
-    ASSERT_EQ(boxes.Count(), 2u);
-    EXPECT_EQ(boxes.Texts()[0], "Delete Folder: Cannot be deleted.") << "reported in S";
-    EXPECT_EQ(boxes.Texts()[1].rfind("Delete Folder: ", 0), 0u) << "F still holds S";
-    EXPECT_FALSE(Exists({"EMB", "F", "A.KST"}));
-    EXPECT_TRUE(Exists({"EMB", "F", "S", "B.KST"}));
 }
 
 } // namespace
