@@ -97,6 +97,15 @@ protected:
     bool Exists(const machine::StoragePath& path) {
         return m_machine->GetStorage().Find(1, path).has_value();
     }
+    // Puts a folder, or a file (a design unless bytes are given), straight into medium 1.
+    void Dir(const machine::StoragePath& parent, const std::string& name) {
+        ASSERT_EQ(m_machine->GetStorage().MakeFolder(1, parent, name), machine::StorageStatus::Ok);
+    }
+    void Put(const machine::StoragePath& folder, const std::string& name,
+             const std::vector<uint8_t>& bytes = testsupport::MakeDesign(1, 5)) {
+        ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, bytes),
+                  machine::StorageStatus::Ok);
+    }
 
     testsupport::TestMachine m_machine;
     std::shared_ptr<usbtest::HookedMachine> m_hooked;

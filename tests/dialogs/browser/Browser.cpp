@@ -35,23 +35,13 @@ public:
 // own, and the browser run on this thread while a user acts from another.
 class BrowserTest : public dlgtest::MachineTest {
 protected:
-    BrowserTest() {
-        const char* old = std::getenv("TMPDIR");
-        m_oldTemp = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+    BrowserTest() : m_oldTemp(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "") {
         setenv("TMPDIR", m_temp.Path().c_str(), 1);
     }
     ~BrowserTest() override {
-        if (m_oldTemp)
-            setenv("TMPDIR", m_oldTemp->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
+        m_oldTemp.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", m_oldTemp.c_str(), 1);
     }
 
-    void Folder(const std::string& name) { m_machine->GetStorage().MakeFolder(1, {"EMB"}, name); }
-    void File(const std::vector<std::string>& folder, const std::string& name, const Bytes& bytes) {
-        ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, bytes),
-                  machine::StorageStatus::Ok);
-    }
     // A design whose hoop code has the low byte given.
     static Bytes Design(uint8_t hoop, int stitches = 10) {
         Bytes bytes = MakeDesign(2, stitches);
@@ -89,7 +79,7 @@ protected:
     }
 
     testsupport::TempDir m_temp;
-    std::optional<std::string> m_oldTemp;
+    const std::string m_oldTemp;
 };
 
 // ---- What a user sees and does in the browser ----
@@ -127,10 +117,10 @@ void Click(HWND dialog, int index) {
 using dlgtest::Names;
 
 TEST_F(BrowserTest, RootListsFoldersOnlyAndTheButtonsFollowClicks) {
-    File({"EMB"}, "LOOSE.KST", Design(1));
-    Folder("B");
-    Folder("a");
-    File({"EMB", "a"}, "X.KST", Design(1));
+    Put({"EMB"}, "LOOSE.KST", Design(1));
+    Dir({"EMB"}, "B");
+    Dir({"EMB"}, "a");
+    Put({"EMB", "a"}, "X.KST", Design(1));
     const Outcome outcome = Browse([&](HWND dialog) {
         EXPECT_EQ(Label(dialog), "Built-in:");
         EXPECT_EQ(Listed(dialog), (Names{"a", "B"})) << "designs in the root are not listed";
@@ -162,13 +152,13 @@ TEST_F(BrowserTest, RootListsFoldersOnlyAndTheButtonsFollowClicks) {
 }
 
 TEST_F(BrowserTest, CompanionFilterAndImages) {
-    Folder("F");
-    File({"EMB", "F"}, "A.KST", Design(1));
-    File({"EMB", "F"}, "A.RZF", {1, 2, 3});
-    File({"EMB", "F"}, "B.KST", Design(1));
-    File({"EMB", "F"}, "c.kst+", Design(1));
-    File({"EMB", "F"}, "c.RZF", {4});
-    File({"EMB", "F"}, "notes.txt", {5});
+    Dir({"EMB"}, "F");
+    Put({"EMB", "F"}, "A.KST", Design(1));
+    Put({"EMB", "F"}, "A.RZF", {1, 2, 3});
+    Put({"EMB", "F"}, "B.KST", Design(1));
+    Put({"EMB", "F"}, "c.kst+", Design(1));
+    Put({"EMB", "F"}, "c.RZF", {4});
+    Put({"EMB", "F"}, "notes.txt", {5});
     const Outcome outcome = Browse([&](HWND dialog) {
         OpenFolder(dialog, 0, "Built-in:F");
         EXPECT_EQ(Listed(dialog), (Names{"c.kst+", "A.KST"})) << "extended designs first";
@@ -189,12 +179,12 @@ TEST_F(BrowserTest, CompanionFilterAndImages) {
 // The design and its companion handed over, by the hoop code's low byte.
 TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
     const Bytes plain = Design(1, 30), large = Design(26, 40);
-    Folder("F");
-    File({"EMB", "F"}, "PLAIN.KST", plain);
-    File({"EMB", "F"}, "PLAIN.RZF", {7, 7});
-    File({"EMB", "F"}, "LARGE.KST", large);
-    File({"EMB", "F"}, "LARGE.RZF", {8, 8, 8});
-    File({"EMB", "F"}, "ALONE.KST", plain);
+    Dir({"EMB"}, "F");
+    Put({"EMB", "F"}, "PLAIN.KST", plain);
+    Put({"EMB", "F"}, "PLAIN.RZF", {7, 7});
+    Put({"EMB", "F"}, "LARGE.KST", large);
+    Put({"EMB", "F"}, "LARGE.RZF", {8, 8, 8});
+    Put({"EMB", "F"}, "ALONE.KST", plain);
     auto receive = [&](const std::string& name, BYTE showAll) {
         return Browse(
             [&](HWND dialog) {
@@ -268,7 +258,7 @@ TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
 TEST_F(BrowserTest, FolderListResults) {
     Watch boxes;
     {
-        Folder("EMPTY");
+        Dir({"EMB"}, "EMPTY");
         CFolderListProbe empty(1, "\\EMB\\EMPTY");
         EXPECT_EQ(empty.DoModal(), IDOK);
         EXPECT_EQ(empty.GetFileCount(), 0);

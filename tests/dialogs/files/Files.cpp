@@ -36,13 +36,6 @@ protected:
         for (const std::string& name : names)
             m_list.InsertItem(m_list.GetItemCount(), name.c_str());
     }
-    void Put(const machine::StoragePath& folder, const std::string& name) {
-        ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, MakeDesign(1, 5)),
-                  machine::StorageStatus::Ok);
-    }
-    void Dir(const machine::StoragePath& parent, const std::string& name) {
-        ASSERT_EQ(m_machine->GetStorage().MakeFolder(1, parent, name), machine::StorageStatus::Ok);
-    }
     // The commands the machine received, as "cd PATH", "list", "del NAME", "folder MODE PATH".
     Names Commands() {
         Names steps;
