@@ -273,13 +273,6 @@ TEST_F(BrowserTest, FolderListResults) {
         m_machine->ClearFaults();
     }
     EXPECT_EQ(boxes.Texts(), (Names{"Design List: Cannot be received."})) << "-12 with detail 97";
-    {
-        testsupport::Port holder(true, 0); // the device is held elsewhere
-        CFolderListProbe held(1);
-        EXPECT_EQ(held.DoModal(), IDCANCEL);
-        EXPECT_FALSE(held.jobRan) << "no worker";
-        EXPECT_EQ(boxes.Texts().size(), 2u);
-    }
 }
 
 TEST_F(BrowserTest, ClosingTheFolderListWhileItReads) {

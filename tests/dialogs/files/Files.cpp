@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -36,27 +37,23 @@ protected:
         for (const std::string& name : names)
             m_list.InsertItem(m_list.GetItemCount(), name.c_str());
     }
-    // The commands the machine received, as "cd PATH", "list", "del NAME", "folder MODE PATH".
+    // The commands the machine received, as "cd PATH", "list", "del NAME", "rename NAME" and
+    // "folder PATH".
     Names Commands() {
+        const std::map<uint32_t, std::string> words = {{machine::kChangeFolder, "cd "},
+                                                       {machine::kDeleteName, "del "},
+                                                       {machine::kRenameName, "rename "},
+                                                       {machine::kFolderCommandName, "folder "}};
         Names steps;
         const std::vector<machine::TraceEntry> trace = m_machine->Trace();
-        for (size_t i = 0; i < trace.size(); ++i) {
-            const machine::TraceEntry& e = trace[i];
-            if (e.kind != machine::IoKind::Control)
+        for (size_t i = 0; i + 1 < trace.size(); ++i) {
+            if (trace[i].kind != machine::IoKind::Control)
                 continue;
-            const std::string name = i + 1 < trace.size() && !trace[i + 1].block.empty()
-                                         ? reinterpret_cast<const char*>(trace[i + 1].block.data())
-                                         : "";
-            if (e.code == machine::kChangeFolder)
-                steps.push_back("cd " + name);
-            else if (e.code == machine::kReadFolderList && e.reply[0] == machine::kReady)
+            if (trace[i].code == machine::kReadFolderList && trace[i].reply[0] == machine::kReady)
                 steps.push_back("list");
-            else if (e.code == machine::kDeleteName)
-                steps.push_back("del " + name);
-            else if (e.code == machine::kRenameName)
-                steps.push_back("rename " + name);
-            else if (e.code == machine::kFolderCommandName)
-                steps.push_back("folder " + name);
+            else if (words.count(trace[i].code) != 0)
+                steps.push_back(words.at(trace[i].code) +
+                                reinterpret_cast<const char*>(trace[i + 1].block.data()));
         }
         return steps;
     }
