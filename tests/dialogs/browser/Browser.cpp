@@ -6,15 +6,11 @@
 #include "frame/VantelPrintUsb.h"
 #include "usb/CommError.h"
 
-#include <emu_desktop.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 namespace {
 

@@ -5,13 +5,9 @@
 #include "frame/VantelPrintUsb.h"
 #include "usb/CommError.h"
 
-#include <emu_desktop.h>
-
 #include <gtest/gtest.h>
 
 #include <map>
-#include <mutex>
-#include <thread>
 
 namespace {
 

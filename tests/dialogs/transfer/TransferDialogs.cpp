@@ -6,15 +6,12 @@
 #include "frame/VantelPrintUsb.h"
 #include "usb/CommError.h"
 
-#include <emu_desktop.h>
-
 #include <gtest/gtest.h>
 
 #include <iterator>
 #include <list>
 #include <sstream>
 #include <map>
-#include <mutex>
 #include <thread>
 
 namespace {
