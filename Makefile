@@ -12,7 +12,8 @@ COVERAGE ?= build-coverage
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test demo check tsan bench fuzz coverage format clean windows windows-test
+.PHONY: all deps build test demo check tsan bench fuzz coverage mutants format clean windows \
+        windows-test
 
 all: build
 
@@ -67,8 +68,14 @@ fuzz:
 coverage:
 	@bash scripts/coverage.sh $(COVERAGE) $(JOBS)
 
+# Which of the faults of scripts/mutants.py the test suite catches, each in a scratch copy of
+# the tree in build-mutants/ (MUTANTS_ARGS: e.g. --only ID or --folder usb).
+mutants: deps
+	python3 scripts/mutants.py --jobs $(JOBS) $(MUTANTS_ARGS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(CHECK) $(TSAN) $(FUZZ) $(COVERAGE) build-windows-i686 build-windows-x86_64
+	rm -rf $(BUILD) $(CHECK) $(TSAN) $(FUZZ) $(COVERAGE) build-mutants build-windows-i686 \
+	    build-windows-x86_64

@@ -2,7 +2,7 @@
 // embedded machine and to a machine served over a Unix socket, next to a plain memcpy of the
 // same bytes in 512-byte pieces.
 #include <windows.h>
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 #include <setupapi.h>
 
 #include "machine/Machine.h"
@@ -45,11 +45,11 @@ public:
         if (served) {
             m_server = std::make_unique<Server>(m_machine, m_dir + "/m.sock");
             m_server->Start(&error);
-            emu::SelectMachine("unix:" + m_dir + "/m.sock", &error);
+            emu::SelectDevice("unix:" + m_dir + "/m.sock", &error);
         } else {
-            emu::SelectMachine(m_machine);
+            plug::SelectMachine(m_machine);
         }
-        GUID guid = emu::MachineInterfaceClass();
+        GUID guid = plug::MachineInterfaceClass();
         HDEVINFO set =
             SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
         SP_DEVICE_INTERFACE_DATA data{};
@@ -69,7 +69,7 @@ public:
     ~Rig() {
         CloseHandle(m_handle);
         CloseHandle(m_ov.hEvent);
-        emu::SelectMachine(std::shared_ptr<Endpoint>());
+        plug::SelectMachine(std::shared_ptr<Endpoint>());
         m_server.reset();
         std::error_code ignored;
         std::filesystem::remove_all(m_dir, ignored);

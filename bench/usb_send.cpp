@@ -7,7 +7,7 @@
 #include "usb/UsbComm.h"
 
 #include <emu.h>
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 
 #include "machine/Machine.h"
 
@@ -75,7 +75,7 @@ void SendDesign1MiB(benchmark::State& state) {
     std::string error;
     machine->Start(&error);
     machine->SetTracing(false);
-    emu::SelectMachine(machine);
+    plug::SelectMachine(machine);
 
     HWND window =
         CreateWindowExA(0, "Static", "bench", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
@@ -109,7 +109,7 @@ void SendDesign1MiB(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDesignBytes);
     DestroyWindow(window);
-    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+    plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
     std::error_code ignored;
     std::filesystem::remove_all(dir.data(), ignored);
 }

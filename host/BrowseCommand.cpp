@@ -5,6 +5,7 @@
 #include "BrowserHost.h"
 #include "DesignBrowser.h"
 #include "Terminal.h"
+#include "UserThread.h"
 
 #include "resources/resource.h"
 
@@ -17,7 +18,6 @@
 
 namespace {
 
-const char kUsage[] = "usage: vantel browse [--medium M] [--all] [--out DIR]";
 const size_t kLogLines = 6;
 
 using View = host::DesignBrowser::View;
@@ -209,22 +209,14 @@ size_t Interact(host::RawTerminal& terminal, const host::LineLog& log,
 }
 
 int RunBrowse(const std::vector<std::string>& words) {
-    host::Args args(words, {"all"});
-    const auto medium = host::MediumOption(args, "browse", 1);
-    if (!medium)
+    const auto options = host::ReadBrowseOptions(words);
+    if (!options)
         return 2;
-    if (!args.Ok() || !args.Positional().empty()) {
-        std::fprintf(stderr, "vantel browse: %s\n", args.Ok() ? kUsage : args.Error().c_str());
-        return 2;
-    }
     if (!host::AtTerminal()) {
         std::fprintf(stderr, "vantel browse: needs a terminal (standard input and output); in a "
                              "script use vantel pick FOLDER DESIGN\n");
         return 2;
     }
-    const std::string out = args.Get("out").value_or(".");
-    if (!host::CheckOutputFolder("browse", out))
-        return 2;
 
     host::LineLog log;
     if (log.File() == nullptr) {
@@ -241,11 +233,11 @@ int RunBrowse(const std::vector<std::string>& words) {
             std::fprintf(stderr, "vantel browse: cannot put the terminal into raw mode\n");
             return 1;
         }
-        host::BrowserSession session(*medium, args.Has("all"), log.File());
-        std::thread user([&] { shown = Interact(terminal, log, interrupted, ended); });
+        host::BrowserSession session(options->medium, options->all, log.File());
+        host::UserThread user([&] { shown = Interact(terminal, log, interrupted, ended); });
         session.Run();
         ended = true;
-        user.join();
+        user.Join();
         // The terminal as it was, then what the presenter said after the last screen.
         terminal.Restore();
         std::printf("\n");
@@ -254,7 +246,7 @@ int RunBrowse(const std::vector<std::string>& words) {
         if (interrupted)
             std::printf("browse: interrupted (Ctrl-C): what was under way was cancelled, the "
                         "browser closed\n");
-        return session.Report(out) ? 0 : 1;
+        return session.Report(options->out) ? 0 : 1;
     }
 }
 

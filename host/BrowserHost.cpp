@@ -7,6 +7,23 @@
 
 namespace host {
 
+std::optional<BrowseOptions> ReadBrowseOptions(const std::vector<std::string>& words) {
+    Args args(words, {"all"});
+    const auto medium = MediumOption(args, "browse", 1);
+    if (!medium)
+        return std::nullopt;
+    if (!args.Ok() || !args.Positional().empty()) {
+        std::fprintf(stderr, "vantel browse: %s\n",
+                     args.Ok() ? "usage: vantel browse [--medium M] [--all] [--out DIR]"
+                               : args.Error().c_str());
+        return std::nullopt;
+    }
+    BrowseOptions options{*medium, args.Has("all"), args.Get("out").value_or(".")};
+    if (!CheckOutputFolder("browse", options.out))
+        return std::nullopt;
+    return options;
+}
+
 BrowserSession::BrowserSession(unsigned medium, bool showAll, FILE* out)
     : m_host(out), m_medium(medium), m_showAll(showAll ? 1 : 0) {}
 

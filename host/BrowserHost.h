@@ -6,9 +6,20 @@
 #include "ComHost.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace host {
+
+// The command line of vantel browse: [--medium M] [--all] [--out DIR] (DIR "." by default, a
+// folder that exists). Empty, with the reason on stderr, when it is wrong.
+struct BrowseOptions {
+    unsigned short medium;
+    bool all;
+    std::string out;
+};
+std::optional<BrowseOptions> ReadBrowseOptions(const std::vector<std::string>& words);
 
 class BrowserSession {
 public:

@@ -1,4 +1,5 @@
 #include "ComHost.h"
+#include "UserThread.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -88,12 +89,9 @@ std::function<void(const InterruptWatch&)> PressCancelOf(const std::string& capt
     return [caption](const InterruptWatch& watch) {
         while (!watch.Stopping()) {
             HWND dialog = ::FindWindowA("#32770", caption.c_str());
-            HWND cancel = dialog != NULL ? ::GetDlgItem(dialog, IDCANCEL) : NULL;
-            if (cancel != NULL && ::IsWindowVisible(dialog) && ::IsWindowEnabled(cancel)) {
-                ::PostMessageA(cancel, BM_CLICK, 0, 0);
+            if (dialog != NULL && ::IsWindowVisible(dialog) && PressButton(dialog, IDCANCEL))
                 return;
-            }
-            ::Sleep(10);
+            PauseToLook();
         }
     };
 }

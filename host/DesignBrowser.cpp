@@ -1,4 +1,5 @@
 #include "DesignBrowser.h"
+#include "UserThread.h"
 
 #include "resources/resource.h"
 
@@ -6,7 +7,6 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 
 namespace host {
 
@@ -42,8 +42,10 @@ BOOL CALLBACK FindNested(HWND hwnd, LPARAM lParam) {
     return search->found == NULL;
 }
 
-// Posts a left click at the middle of the list entry (twice for a double click).
+// Posts a left click at the middle of the list entry (twice for a double click), scrolled into
+// view first: the list finds the entry under the point, as it does for the mouse.
 void ClickListEntry(HWND list, int index, bool twice) {
+    ::SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
     RECT rect{};
     rect.left = LVIR_BOUNDS;
     if (!::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(index),
@@ -58,25 +60,11 @@ void ClickListEntry(HWND list, int index, bool twice) {
     }
 }
 
-void Press(HWND dialog, int id) {
-    HWND button = ::GetDlgItem(dialog, id);
-    if (button != NULL && ::IsWindowEnabled(button) && ::IsWindowVisible(button))
-        ::PostMessageA(button, BM_CLICK, 0, 0);
-}
-
 } // namespace
 
 bool DesignBrowser::WaitForWindow(int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        HWND found = ::FindWindowA("#32770", kCaption);
-        if (found != NULL && ::IsWindowVisible(found)) {
-            m_dialog = found;
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    m_dialog = WaitForDialog(kCaption, timeoutMs);
+    return m_dialog != NULL;
 }
 
 bool DesignBrowser::IsOpen() const {
@@ -128,14 +116,14 @@ bool DesignBrowser::WaitIdleFor(const std::function<bool(const View&)>& conditio
         const View view = Read();
         if (!view.busy && condition(view))
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        PauseToLook();
     }
     return false;
 }
 
 void DesignBrowser::ClickMedium(int medium) {
     if (medium >= 1 && medium <= 3)
-        Press(m_dialog, kMediumButtons[medium - 1]);
+        PressButton(m_dialog, kMediumButtons[medium - 1]);
 }
 
 void DesignBrowser::ClickEntry(int index) {
@@ -147,26 +135,26 @@ void DesignBrowser::DoubleClickEntry(int index) {
 }
 
 void DesignBrowser::ClickOpen() {
-    Press(m_dialog, IDC_OPEN_BTN);
+    PressButton(m_dialog, IDC_OPEN_BTN);
 }
 
 void DesignBrowser::ClickReceive() {
-    Press(m_dialog, IDOK);
+    PressButton(m_dialog, IDOK);
 }
 
 void DesignBrowser::ClickRzOnly() {
-    Press(m_dialog, IDC_RZONLY_CHECK);
+    PressButton(m_dialog, IDC_RZONLY_CHECK);
 }
 
 void DesignBrowser::Close() {
-    Press(m_dialog, IDCANCEL);
+    PressButton(m_dialog, IDCANCEL);
 }
 
 void DesignBrowser::CancelNested() {
     NestedSearch search{m_dialog, NULL, true};
     ::EnumWindows(FindNested, reinterpret_cast<LPARAM>(&search));
     if (search.found != NULL)
-        Press(search.found, IDCANCEL);
+        PressButton(search.found, IDCANCEL);
 }
 
 int DesignBrowser::Find(const View& view, const std::string& name) {

@@ -3,11 +3,8 @@
 #include "command/FolderInfo.h"
 #include "frame/VantelPrintUsb.h"
 
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
-#include <thread>
 
 namespace host {
 
@@ -60,26 +57,10 @@ bool AskYes(const std::string& question) {
     return std::getline(std::cin, line) && !line.empty() && (line[0] == 'y' || line[0] == 'Y');
 }
 
-namespace {
-
-HWND WaitForDialog(const std::string& caption) {
-    for (int i = 0; i < 3000; ++i) {
-        HWND dialog = ::FindWindowA("#32770", caption.c_str());
-        if (dialog != NULL && ::IsWindowVisible(dialog))
-            return dialog;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return NULL;
-}
-
-void Press(HWND dialog, int id) {
-    ::PostMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
-} // namespace
-
 void EnterName(const std::string& caption, int editId, const std::optional<std::string>& name,
                const std::string& question, const NameDialogState& state) {
+    if (kDialogsOnDesktop && !name)
+        return; // the user types into the dialog on the desktop
     HWND dialog = WaitForDialog(caption);
     if (dialog == NULL)
         return;
@@ -89,18 +70,21 @@ void EnterName(const std::string& caption, int editId, const std::optional<std::
         ::GetWindowTextA(edit, current, sizeof current);
         const std::optional<std::string> typed = name ? name : AskLine(question, current);
         if (!typed) {
-            Press(dialog, IDCANCEL);
+            PressButton(dialog, IDCANCEL);
             return;
         }
         const int rejected = state.rejected;
         ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed->c_str()));
-        Press(dialog, IDOK);
+        if (!PressButton(dialog, IDOK)) {
+            PressButton(dialog, IDCANCEL);
+            return;
+        }
         while (::IsWindow(dialog) && ::IsWindowVisible(dialog) && state.rejected == rejected)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            PauseToLook();
         if (!::IsWindow(dialog) || !::IsWindowVisible(dialog))
             return;
         if (name) { // a refused name from the command line: no second try
-            Press(dialog, IDCANCEL);
+            PressButton(dialog, IDCANCEL);
             return;
         }
     }

@@ -4,12 +4,20 @@
 #pragma once
 
 #include "ComHost.h"
+#include "UserThread.h"
 
 #include <afxcmn.h>
 
 #include <atomic>
 #include <optional>
 #include <string>
+
+// How the commands' help says a name that the command line does not give is had.
+#ifdef _WIN32
+#define VANTEL_NAME_NOT_GIVEN "typed into the dialog by the user"
+#else
+#define VANTEL_NAME_NOT_GIVEN "asked at the prompt"
+#endif
 
 namespace host {
 
@@ -45,9 +53,11 @@ struct NameDialogState {
     std::atomic<int> rejected{0}; // names the dialog refused and stayed open for
 };
 
-// Drives a name dialog (caption, edit id) from another thread: the name from the command line
-// (one try; a refused name cancels the dialog) or asked at the prompt until one is accepted (the
-// end of input cancels). Returns when the dialog has gone.
+// Drives a name dialog (caption, edit id) from a UserThread: the name from the command line is
+// typed in and OK pressed (one try; a refused name cancels the dialog, after its message box).
+// Without one, on POSIX the name is asked at the prompt until the dialog accepts one (the end of
+// input cancels); on Windows the dialog is a window on the desktop and the user types into it.
+// Returns when the dialog has gone (at once on Windows without a name).
 void EnterName(const std::string& caption, int editId, const std::optional<std::string>& name,
                const std::string& question, const NameDialogState& state);
 

@@ -5,7 +5,6 @@
 #include "frame/VantelPrintUsb.h"
 
 #include <cstdio>
-#include <thread>
 
 namespace {
 
@@ -62,11 +61,11 @@ int RunMkdir(const std::vector<std::string>& words) {
         return 1;
     }
     CHostCreateDlg dialog(*medium, parent.c_str(), list.Control());
-    std::thread user([&] {
+    host::UserThread user([&] {
         host::EnterName("Create Folder", IDC_CREATE_EDIT, name, "New folder name", dialog.state);
     });
     const INT_PTR ended = dialog.DoModal();
-    user.join();
+    user.Join();
     if (ended != IDOK) {
         std::printf("mkdir: no folder made\n");
         return 1;
@@ -84,6 +83,6 @@ int RunMkdir(const std::vector<std::string>& words) {
 } // namespace
 
 VANTEL_COMMAND("mkdir", "mkdir FOLDER [NAME] [--medium M]",
-               "make a folder in a machine folder with the \"Create Folder\" dialog (the name "
-               "asked at the prompt when not given)",
+               "make a folder in a machine folder with the \"Create Folder\" dialog (the "
+               "name " VANTEL_NAME_NOT_GIVEN " when not given)",
                RunMkdir);

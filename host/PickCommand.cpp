@@ -3,9 +3,9 @@
 // written under its own name into a PC folder, with its companion when it came.
 #include "BrowserHost.h"
 #include "DesignBrowser.h"
+#include "UserThread.h"
 
 #include <cstdio>
-#include <thread>
 
 namespace {
 
@@ -69,9 +69,9 @@ int RunPick(const std::vector<std::string>& words) {
         return 2;
     std::string problem;
     host::BrowserSession session(*medium, args.Has("all"));
-    std::thread user([&] { problem = Drive(args.Positional()[0], args.Positional()[1]); });
+    host::UserThread user([&] { problem = Drive(args.Positional()[0], args.Positional()[1]); });
     session.Run();
-    user.join();
+    user.Join();
     if (!problem.empty())
         std::fprintf(stderr, "vantel pick: %s\n", problem.c_str());
     return session.Report(out) && problem.empty() ? 0 : 1;

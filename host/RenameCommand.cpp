@@ -5,7 +5,6 @@
 #include "frame/VantelPrintUsb.h"
 
 #include <cstdio>
-#include <thread>
 
 namespace {
 
@@ -70,10 +69,10 @@ int RunRename(const std::vector<std::string>& words) {
     }
     CHostRenameDlg dialog(*medium, path.c_str(), list.Control());
     const std::string caption = dialog.m_bFolder ? "Rename Folder" : "Rename File";
-    std::thread user(
+    host::UserThread user(
         [&] { host::EnterName(caption, IDC_RENAME_EDIT, name, "New name", dialog.state); });
     const INT_PTR ended = dialog.DoModal();
-    user.join();
+    user.Join();
     if (ended != IDOK) {
         std::printf("rename: nothing renamed\n");
         return 1;
@@ -92,5 +91,5 @@ int RunRename(const std::vector<std::string>& words) {
 
 VANTEL_COMMAND("rename", "rename MACHINEPATH [NEWNAME] [--medium M]",
                "rename a design or a folder of the machine with the rename dialog (a design keeps "
-               "its .kst; the name asked at the prompt when not given)",
+               "its .kst; the name " VANTEL_NAME_NOT_GIVEN " when not given)",
                RunRename);

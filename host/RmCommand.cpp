@@ -1,13 +1,11 @@
 // vantel rm: the "Delete Designs" dialog for designs of one folder, or the "Delete Folder"
 // dialog for a folder with everything in it; "Delete" is pressed for the user (after a question
-// at the prompt with --confirm).
+// at the prompt with --confirm; on Windows --confirm leaves the button to the user).
 #include "FileHost.h"
 
 #include "frame/VantelPrintUsb.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace {
 
@@ -42,7 +40,7 @@ int RunRm(const std::vector<std::string>& words) {
     const std::string question = folder ? "Delete the folder " + *folder + " with all it holds?"
                                         : "Delete " + std::to_string(paths.size()) + " designs?";
     const std::string caption = folder ? "Delete Folder" : "Delete Designs";
-    if (args.Has("confirm") && !host::AskYes(question)) {
+    if (args.Has("confirm") && !host::kDialogsOnDesktop && !host::AskYes(question)) {
         std::printf("rm: nothing deleted\n");
         return 1;
     }
@@ -50,15 +48,11 @@ int RunRm(const std::vector<std::string>& words) {
     host::ComHost session;
     host::InterruptWatch interrupt(host::PressCancelOf(caption));
     int deleted = 0;
-    std::thread user([&] {
-        for (int i = 0; i < 3000; ++i) {
-            HWND dialog = ::FindWindowA("#32770", caption.c_str());
-            if (dialog != NULL && ::IsWindowVisible(dialog)) {
-                ::PostMessageA(::GetDlgItem(dialog, IDC_STARTDEL_BTN), BM_CLICK, 0, 0);
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+    // With --confirm on Windows "Delete" is the user's to press, in the dialog on the desktop.
+    const bool pressDelete = !(host::kDialogsOnDesktop && args.Has("confirm"));
+    host::UserThread user([&] {
+        if (pressDelete)
+            host::PressWhenEnabled(host::WaitForDialog(caption), IDC_STARTDEL_BTN);
     });
     INT_PTR result;
     if (folder) {
@@ -68,7 +62,7 @@ int RunRm(const std::vector<std::string>& words) {
         CDeleteDlg dialog(records.data(), static_cast<int>(records.size()), *medium, &deleted);
         result = dialog.DoModal();
     }
-    user.join();
+    user.Join();
     if (!folder)
         std::printf("%d of %zu designs deleted\n", deleted, paths.size());
     return host::DialogOutcome("rm", result, interrupt);

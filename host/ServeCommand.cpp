@@ -23,7 +23,7 @@ void WatchRequests() {}
 
 #include "usb/DriverInterface.h"
 
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 
 #include <cstring>
 #include <memory>
@@ -98,9 +98,9 @@ private:
 };
 
 void WatchRequests() {
-    std::shared_ptr<machine::Endpoint> watched = emu::SelectedMachine();
+    std::shared_ptr<machine::Endpoint> watched = plug::SelectedMachine();
     if (watched)
-        emu::SelectMachine(std::make_shared<RequestWatch>(watched));
+        plug::SelectMachine(std::make_shared<RequestWatch>(watched));
 }
 
 } // namespace

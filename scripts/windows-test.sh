@@ -2,7 +2,8 @@
 # make windows-test: the Windows build of make windows under Wine, on an X display of its own
 # (Xvfb). vantel_wine_test.exe loads the DLL, opens each dialog template from its resources and
 # checks it; each dialog is photographed into docs/dialogs/ (PNG, ImageMagick). Then vantel.exe
-# runs a few commands, among them "doctor", which must reach "The USB driver was not found.".
+# runs a few commands: "doctor" must reach "The USB driver was not found.", and so must "mkdir",
+# "rm" and "pick", whose dialogs a thread of vantel.exe works, and end with 1.
 #
 # The i686 build runs under wine32 where this machine can run 32-bit programs, else the x86_64
 # build under wine64. Exit 0 when every check passed.
@@ -113,9 +114,12 @@ status=0
 wine "$bin/vantel.exe" machine ls || status=$?
 check "vantel machine exits with 2 (POSIX build only)" test "$status" = 2
 status=0
-wine "$bin/vantel_wine_test.exe" doctor "$bin/vantel.exe" >doctor.log 2>&1 || status=$?
-while IFS= read -r line; do tally "${line%$'\r'}"; done <doctor.log
-check "vantel_wine_test doctor exits with 0" test "$status" = 0
+wine "$bin/vantel.exe" browse --medium 9 || status=$?
+check "vantel browse --medium 9 is refused with 2" test "$status" = 2
+status=0
+wine "$bin/vantel_wine_test.exe" commands "$bin/vantel.exe" >commands.log 2>&1 || status=$?
+while IFS= read -r line; do tally "${line%$'\r'}"; done <commands.log
+check "vantel_wine_test commands exits with 0" test "$status" = 0
 
 echo "pictures in docs/dialogs/ ($arch under Wine)"
 echo "windows-test: $passed passed, $failures failed"

@@ -20,34 +20,8 @@ int RunUiTour(const std::vector<std::string>& /*args*/) {
     return 2;
 }
 
-// Commands the Windows build does not have yet.
-int NotYet(const char* name) {
-    std::fprintf(stderr, "vantel %s: not in the Windows build yet; the POSIX build has it\n", name);
-    return 2;
-}
-int RunPick(const std::vector<std::string>&) {
-    return NotYet("pick");
-}
-int RunBrowse(const std::vector<std::string>&) {
-    return NotYet("browse");
-}
-int RunMkdir(const std::vector<std::string>&) {
-    return NotYet("mkdir");
-}
-int RunRename(const std::vector<std::string>&) {
-    return NotYet("rename");
-}
-int RunRm(const std::vector<std::string>&) {
-    return NotYet("rm");
-}
-
 } // namespace
 
-VANTEL_COMMAND("pick", "pick ...", "(POSIX build only, for now)", RunPick);
-VANTEL_COMMAND("browse", "browse ...", "(POSIX build only, for now)", RunBrowse);
-VANTEL_COMMAND("mkdir", "mkdir ...", "(POSIX build only, for now)", RunMkdir);
-VANTEL_COMMAND("rename", "rename ...", "(POSIX build only, for now)", RunRename);
-VANTEL_COMMAND("rm", "rm ...", "(POSIX build only, for now)", RunRm);
 VANTEL_COMMAND("machine", "machine ...", "(POSIX build only) the simulated machine", RunMachine);
 VANTEL_COMMAND("ui-tour", "ui-tour ...", "(POSIX build only) the terminal tour of the dialogs",
                RunUiTour);

@@ -5,7 +5,8 @@
 #include "usb/DriverInterface.h"
 #include "usb/UsbTestKit.h"
 
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
+#include <emu.h>
 
 #include <atomic>
 #include <filesystem>
@@ -38,7 +39,7 @@ public:
 class StatusLoopTest : public ::testing::Test {
 protected:
     StatusLoopTest() {
-        emu::SelectMachine(recorder);
+        plug::SelectMachine(recorder);
         std::filesystem::create_directories(flowers + "/Deep");
         testsupport::WriteFileBytes(designs + "/rose.kst", rose);
         testsupport::WriteFileBytes(flowers + "/tulip.kst", comtest::Design(3, 4));
@@ -46,7 +47,7 @@ protected:
     ~StatusLoopTest() override {
         if (loop.joinable())
             Stop();
-        emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+        plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
     }
     // Starts the loop; `listFirst` lists the folder first, as a host does.
     void Start(const std::string& folder, bool listFirst = true) {

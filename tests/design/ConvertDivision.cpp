@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 using namespace convtest;
 
@@ -37,28 +38,30 @@ std::vector<BYTE> Bytes(std::initializer_list<int> values) {
     return bytes;
 }
 
-TEST(JoinStitch, ShortMovesAreOneHalvedJumpAndTheRemainderStitch) {
-    EXPECT_EQ(LeadInBytes(0, 0), Bytes({0x80, 0x02, 0, 0, 0, 0}));
-    // (100, -50): a jump of (50, -25), then a stitch of (50, -25); dy goes out negated.
-    EXPECT_EQ(LeadInBytes(100, -50), Bytes({0x80, 0x02, 50, 25, 50, 25}));
-    // Odd moves: the jump takes the half truncated toward zero, the stitch the rest.
-    EXPECT_EQ(LeadInBytes(-127, 127), Bytes({0x80, 0x02, -63, -63, -64, -64}));
-    EXPECT_EQ(LeadInBytes(3, 0), Bytes({0x80, 0x02, 1, 0, 2, 0}));
-}
-
-TEST(JoinStitch, LongMovesStepBy127AlongTheLongerAxis) {
-    EXPECT_EQ(LeadInBytes(300, 0), Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 46, 0}));
-    EXPECT_EQ(LeadInBytes(254, 0), Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 0, 0}));
-    EXPECT_EQ(LeadInBytes(-128, 0), Bytes({0x80, 0x02, -127, 0, -1, 0}));
-    // Downward 300 (dy written negated), the x axis following at 50/300 per step: totals 21
-    // and 42, the final stitch carries (8, 46).
-    EXPECT_EQ(LeadInBytes(50, 300), Bytes({0x80, 0x02, 21, -127, 0x80, 0x02, 21, -127, 8, -46}));
-    // Negative major axis: step -127, minor -55.03 per step, truncated toward zero.
-    EXPECT_EQ(LeadInBytes(-300, -130),
-              Bytes({0x80, 0x02, -127, 55, 0x80, 0x02, -127, 55, -46, 20}));
-    // A tie goes to x: x steps by 127 and y follows at the rate 127 / 158 * 158, which in
-    // double precision lies just below 127 and truncates to 126.
-    EXPECT_EQ(LeadInBytes(158, 158), Bytes({0x80, 0x02, 127, -126, 31, -32}));
+// Short moves are one jump of half the move (truncated toward zero) and a stitch of the rest;
+// long moves step by 127 along the longer axis (a tie goes to x), the other axis following at
+// its rate in double precision, truncated toward zero. dy goes out negated.
+TEST(JoinStitch, LeadInBytes) {
+    const struct {
+        LONG dx, dy;
+        std::vector<BYTE> bytes;
+    } cases[] = {
+        {0, 0, Bytes({0x80, 0x02, 0, 0, 0, 0})},
+        {100, -50, Bytes({0x80, 0x02, 50, 25, 50, 25})},
+        {-127, 127, Bytes({0x80, 0x02, -63, -63, -64, -64})},
+        {3, 0, Bytes({0x80, 0x02, 1, 0, 2, 0})},
+        {300, 0, Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 46, 0})},
+        {254, 0, Bytes({0x80, 0x02, 127, 0, 0x80, 0x02, 127, 0, 0, 0})},
+        {-128, 0, Bytes({0x80, 0x02, -127, 0, -1, 0})},
+        // x following at 50/300 per step: totals 21 and 42, the final stitch carries (8, 46).
+        {50, 300, Bytes({0x80, 0x02, 21, -127, 0x80, 0x02, 21, -127, 8, -46})},
+        // minor -55.03 per step.
+        {-300, -130, Bytes({0x80, 0x02, -127, 55, 0x80, 0x02, -127, 55, -46, 20})},
+        // y follows at the rate 127 / 158 * 158, just below 127: 126.
+        {158, 158, Bytes({0x80, 0x02, 127, -126, 31, -32})},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LeadInBytes(c.dx, c.dy), c.bytes) << c.dx << "," << c.dy;
 }
 
 TEST(JoinStitch, EveryMoveEndsOnTheTargetWithUnitsOfAtMost127) {
@@ -120,6 +123,14 @@ Divided Divide(const Extended& design) {
     return divided;
 }
 
+// The needle position a half's lead-in from `centre` reaches, and the units after it.
+typedef std::tuple<LONG, LONG, std::vector<BYTE>> Landed;
+Landed Landing(const Half& half, POINT centre) {
+    POINT at;
+    const size_t leadIn = LeadIn(half.units, centre, &at);
+    return Landed(at.x, at.y, After(half.units, leadIn));
+}
+
 void ExpectRect(const LONG* actual, LONG a, LONG b, LONG c, LONG d) {
     EXPECT_EQ(std::vector<LONG>(actual, actual + 4), (std::vector<LONG>{a, b, c, d}));
 }
@@ -128,7 +139,7 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
     const Divided divided = Divide(TwoPartDesign(4));
     ASSERT_EQ(divided.halves.size(), 2u);
     EXPECT_EQ(divided.sizes, (std::vector<LONG>{148, 144}));
-    EXPECT_EQ(divided.plain.sectionCount, 2);
+    EXPECT_EQ(divided.plain.sections.size(), 2u);
 
     // First half, around the upper centre: the lead-in from (0, -400) to (10, -10) (390 down,
     // x following at 10/390), units 1 and 2, and the jump turned into the end code.
@@ -146,13 +157,9 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
     // Second half, around the lower centre: a lead-in from (0, +400) to (25, 110), unit 6 and
     // the end code; seven units, so padded.
     const Half& second = divided.halves[1];
-    POINT landing;
-    const size_t leadIn = LeadIn(second.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 25);
-    EXPECT_EQ(landing.y, 110);
     EXPECT_EQ(second.units,
               Bytes({0x80, 0x02, 10, 127, 0x80, 0x02, 11, 127, 4, 36, 0, -5, 0x80, 0x10}));
-    EXPECT_EQ(leadIn, 10u);
+    EXPECT_EQ(Landing(second, kLowerCentre), Landed(25, 110, Bytes({0, -5, 0x80, 0x10})));
     EXPECT_EQ(second.header.nUnits, 7);
     ExpectRect(second.header.rcExtents, 0, 285, 25, 0);
     ExpectRect(second.header.rcMarginA, 550, 265, 525, 550);
@@ -163,7 +170,7 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
 TEST(DivisionVastData, DivisionOnTheJumpCommandReportsEverythingAsSecond) {
     const Divided divided = Divide(TwoPartDesign(3));
     EXPECT_EQ(divided.sizes, (std::vector<LONG>{0, 292}));
-    ASSERT_EQ(divided.plain.sectionCount, 1);
+    ASSERT_EQ(divided.plain.sections.size(), 1u);
     EXPECT_EQ(divided.plain.sections[0].type, KST_SECTION_HALF2);
     // The same two halves as a division on the displacement, in one section.
     const Divided onDisplacement = Divide(TwoPartDesign(4));
@@ -178,13 +185,8 @@ TEST(DivisionVastData, DivisionZeroMakesOneHalfAroundTheLowerCentre) {
     EXPECT_EQ(divided.sizes, (std::vector<LONG>{0, 156}));
     ASSERT_EQ(divided.halves.size(), 1u);
     const Half& only = divided.halves[0];
-    POINT landing;
-    const size_t leadIn = LeadIn(only.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 10);
-    EXPECT_EQ(landing.y, -10);
     // Everything after unit 0 is copied as it stands, the jump and the end code included.
-    const std::vector<BYTE> design = TwoPartDesign(0).units;
-    EXPECT_EQ(After(only.units, leadIn), After(design, 2));
+    EXPECT_EQ(Landing(only, kLowerCentre), Landed(10, -10, After(TwoPartDesign(0).units, 2)));
     EXPECT_EQ(only.header.nUnits, 14);
     ExpectRect(only.header.rcExtents, 0, 410, 25, 0);
 }
@@ -194,19 +196,19 @@ TEST(DivisionVastData, DivisionZeroMakesOneHalfAroundTheLowerCentre) {
 Extended RunDesign(BYTE command) {
     Extended design;
     design.hoop = KST_HOOP_LARGE;
-    design.division = 6;
-    design.colours = {0x31, 0x32, 0x33};
-    design.types = {1, 2, 3};
-    Stitch(design.units, 10, 0);
-    Unit(design.units, KST_COMMAND, command);
-    Unit(design.units, 0, -10);
-    Unit(design.units, KST_COMMAND, command);
-    Unit(design.units, 0, -10);
+    design.divisionPoint = 6;
+    design.colourTable = {0x31, 0x32, 0x33};
+    design.typeTable = {1, 2, 3};
+    AddStitch(design.units, 10, 0);
+    AddCommand(design.units, command);
+    AddStitch(design.units, 0, -10);
+    AddCommand(design.units, command);
+    AddStitch(design.units, 0, -10);
     for (int i = 0; i < 3; ++i)
-        Stitch(design.units, 5, 0);
-    Jump(design.units, 0, -50);
-    Stitch(design.units, 1, 0);
-    End(design.units);
+        AddStitch(design.units, 5, 0);
+    AddCommand(design.units, KST_JUMP, 0, -50);
+    AddStitch(design.units, 1, 0);
+    AddCommand(design.units, KST_END);
     return design;
 }
 
@@ -215,30 +217,24 @@ TEST(DivisionVastData, CutBackToTheLastJumpRunOrColourChange) {
         SCOPED_TRACE(static_cast<int>(command));
         Extended design = RunDesign(command);
         if (command != KST_COLOR_CHANGE) {
-            design.colours.resize(1);
-            design.types.resize(1);
+            design.colourTable.resize(1);
+            design.typeTable.resize(1);
         }
         const Divided divided = Divide(design);
         ASSERT_EQ(divided.halves.size(), 2u);
-        POINT landing;
         const Half& first = divided.halves[0];
-        const size_t firstLeadIn = LeadIn(first.units, kUpperCentre, &landing);
-        EXPECT_EQ(landing.x, 10);
-        EXPECT_EQ(landing.y, 0);
         const bool colourRun = command == KST_COLOR_CHANGE;
         // A jump run ends the half at its first jump; colour changes at the last one.
         const std::vector<BYTE> firstRest =
             colourRun ? Bytes({0x80, KST_COLOR_CHANGE, 0, -10, 0x80, 0x10}) : Bytes({0x80, 0x10});
-        EXPECT_EQ(After(first.units, firstLeadIn), firstRest);
+        EXPECT_EQ(Landing(first, kUpperCentre), Landed(10, 0, firstRest));
         EXPECT_EQ(first.header.nColors, colourRun ? 2 : 1);
 
         // Units 5 and 6 are in neither half: the second half starts at unit 7, its needle
         // position counting them.
         const Half& second = divided.halves[1];
-        const size_t secondLeadIn = LeadIn(second.units, kLowerCentre, &landing);
-        EXPECT_EQ(landing.x, 25);
-        EXPECT_EQ(landing.y, 20);
-        EXPECT_EQ(After(second.units, secondLeadIn), Bytes({0x80, 0x02, 0, -50, 1, 0, 0x80, 0x10}));
+        EXPECT_EQ(Landing(second, kLowerCentre),
+                  Landed(25, 20, Bytes({0x80, 0x02, 0, -50, 1, 0, 0x80, 0x10})));
         if (colourRun) {
             EXPECT_EQ(second.colours, (std::vector<LONG>{0x33}));
             EXPECT_EQ(second.types, (std::vector<LONG>{3}));
@@ -250,18 +246,18 @@ TEST(DivisionVastData, CutBackToTheLastJumpRunOrColourChange) {
 TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
     Extended design;
     design.hoop = KST_HOOP_LARGE;
-    design.division = 3;
-    design.colours = {11, 22};
-    design.types = {1, 2};
+    design.divisionPoint = 3;
+    design.colourTable = {11, 22};
+    design.typeTable = {1, 2};
     design.records = {Record(0, 1), Record(1, 2), Record(0, 3)};
-    Stitch(design.units, 10, 0);
-    Stitch(design.units, 0, 10);
-    ColourChange(design.units, 0, -100);
-    Stitch(design.units, 3, 0);
-    Stitch(design.units, 0, -3);
-    End(design.units);
+    AddStitch(design.units, 10, 0);
+    AddStitch(design.units, 0, 10);
+    AddCommand(design.units, KST_COLOR_CHANGE, 0, -100);
+    AddStitch(design.units, 3, 0);
+    AddStitch(design.units, 0, -3);
+    AddCommand(design.units, KST_END);
     const Divided divided = Divide(design);
-    ASSERT_EQ(divided.plain.sectionCount, 3);
+    ASSERT_EQ(divided.plain.sections.size(), 3u);
     ASSERT_EQ(divided.halves.size(), 2u);
 
     const Half& first = divided.halves[0];
@@ -272,9 +268,7 @@ TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
     EXPECT_EQ(first.records[0].nBlock, 0);
     EXPECT_EQ(first.records[0].nData[0], 100);
     EXPECT_EQ(first.records[1].nData[0], 300);
-    POINT landing;
-    EXPECT_EQ(After(first.units, LeadIn(first.units, kUpperCentre, &landing)),
-              Bytes({0, 10, 0x80, 0x10}));
+    EXPECT_EQ(std::get<2>(Landing(first, kUpperCentre)), Bytes({0, 10, 0x80, 0x10}));
 
     const Half& second = divided.halves[1];
     EXPECT_EQ(second.header.nColors, 1);
@@ -283,10 +277,7 @@ TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
     ASSERT_EQ(second.records.size(), 1u);
     EXPECT_EQ(second.records[0].nBlock, 0);
     EXPECT_EQ(second.records[0].nData[0], 200);
-    const size_t leadIn = LeadIn(second.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 13);
-    EXPECT_EQ(landing.y, 90);
-    EXPECT_EQ(After(second.units, leadIn), Bytes({0, -3, 0x80, 0x10}));
+    EXPECT_EQ(Landing(second, kLowerCentre), Landed(13, 90, Bytes({0, -3, 0x80, 0x10})));
 }
 
 // A first half of stitches only, with no command before its division point, is closed with an
@@ -294,24 +285,19 @@ TEST(DivisionVastData, ColourChangeAtTheCutBeginsTheSecondHalfWithItsColour) {
 TEST(DivisionVastData, HalfWithoutCommandIsClosedAtItsEnd) {
     Extended design;
     design.hoop = KST_HOOP_LARGE;
-    design.division = 2;
+    design.divisionPoint = 2;
     for (int i = 0; i < 4; ++i)
-        Stitch(design.units, 1, 0);
-    End(design.units);
+        AddStitch(design.units, 1, 0);
+    AddCommand(design.units, KST_END);
     const Divided divided = Divide(design);
     ASSERT_EQ(divided.halves.size(), 2u);
     EXPECT_GT(divided.sizes[0], 0);
     EXPECT_GT(divided.sizes[1], 0);
-    POINT landing;
-    const Half& first = divided.halves[0];
-    EXPECT_EQ(After(first.units, LeadIn(first.units, kUpperCentre, &landing)),
+    EXPECT_EQ(std::get<2>(Landing(divided.halves[0], kUpperCentre)),
               Bytes({1, 0, 1, 0, 0x80, 0x10}));
     const Half& second = divided.halves[1];
-    EXPECT_EQ(second.colours, design.colours);
-    const size_t leadIn = LeadIn(second.units, kLowerCentre, &landing);
-    EXPECT_EQ(landing.x, 4);
-    EXPECT_EQ(landing.y, 0);
-    EXPECT_EQ(After(second.units, leadIn), Bytes({0x80, 0x10}));
+    EXPECT_EQ(second.colours, design.colourTable);
+    EXPECT_EQ(Landing(second, kLowerCentre), Landed(4, 0, Bytes({0x80, 0x10})));
 }
 
 } // namespace

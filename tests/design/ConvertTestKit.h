@@ -1,9 +1,10 @@
-// Builders and readers shared by the conversion tests: byte-exact extended designs, a reader
-// of plain designs and of the large-hoop halves in their trailer, and a needle walker.
+// Builders and readers shared by the conversion tests: extended designs with a known header, a
+// reader of plain designs and of the large-hoop halves in their trailer, and a needle walker.
 #pragma once
 
 #include "stdafx.h"
 #include "design/Convert.h"
+#include "host/DesignSample.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,24 +13,8 @@
 
 namespace convtest {
 
-inline void Unit(std::vector<BYTE>& units, int a, int b) {
-    units.push_back(static_cast<BYTE>(a));
-    units.push_back(static_cast<BYTE>(b));
-}
-inline void Stitch(std::vector<BYTE>& units, int dx, int dy) {
-    Unit(units, dx, dy);
-}
-inline void Jump(std::vector<BYTE>& units, int dx, int dy) {
-    Unit(units, KST_COMMAND, KST_JUMP);
-    Unit(units, dx, dy);
-}
-inline void ColourChange(std::vector<BYTE>& units, int dx, int dy) {
-    Unit(units, KST_COMMAND, KST_COLOR_CHANGE);
-    Unit(units, dx, dy);
-}
-inline void End(std::vector<BYTE>& units) {
-    Unit(units, KST_COMMAND, KST_END);
-}
+using host::AddCommand;
+using host::AddStitch;
 
 inline tagKstBlockRecord Record(LONG block, LONG tag) {
     tagKstBlockRecord record;
@@ -41,51 +26,37 @@ inline tagKstBlockRecord Record(LONG block, LONG tag) {
 
 inline const char kInputDateTime[] = "19990101120000";
 
-// An extended design, written byte for byte.
-struct Extended {
-    LONG hoop = 2;
-    std::vector<LONG> colours{0x111};
-    std::vector<LONG> types{7};
-    std::vector<tagKstBlockRecord> records;
-    LONG division = 0;
-    std::vector<BYTE> units;
-    DWORD gap = 0; // bytes between the division point and the stitch data
+inline LONG LongAt(const std::vector<BYTE>& bytes, size_t offset) {
+    LONG value;
+    std::memcpy(&value, bytes.data() + offset, 4);
+    return value;
+}
 
+inline void PutLong(std::vector<BYTE>& bytes, size_t offset, LONG value) {
+    std::memcpy(bytes.data() + offset, &value, 4);
+}
+
+// An extended design with flags 99, a known date-time text, divide numbers 7 and 9, extents and
+// margins 11-14, 21-24, ... 51-54, and `gap` bytes of 0xEE before its stitch data.
+struct Extended : host::DesignParts {
+    DWORD gap = 0;
+
+    Extended() {
+        hoop = 2;
+        colourTable = {0x111};
+        typeTable = {7};
+    }
     std::vector<BYTE> Bytes() const {
-        const size_t n = colours.size();
-        const size_t m = records.size();
-        tagKstHeader header;
-        std::memset(&header, 0, sizeof header);
-        header.dwStitchOffset = static_cast<DWORD>(124 + 8 * n + 44 * m + gap);
-        header.dwFlags = 99;
-        std::memcpy(header.szDateTime, kInputDateTime, 14);
-        header.byDivideNo1 = 7;
-        header.byDivideNo2 = 9;
-        header.nColors = static_cast<LONG>(n);
-        header.nUnits = static_cast<LONG>(units.size() / 2);
-        header.nHoop = hoop;
-        for (int i = 0; i < 4; ++i) {
-            header.rcExtents[i] = 11 + i;
-            header.rcMarginA[i] = 21 + i;
-            header.rcMarginB[i] = 31 + i;
-            header.rcMarginC[i] = 41 + i;
-            header.rcMarginD[i] = 51 + i;
-        }
-        std::vector<BYTE> bytes(header.dwStitchOffset + units.size(), 0xEE);
-        BYTE* p = bytes.data();
-        auto put = [&p](const void* data, size_t size) {
-            if (size > 0)
-                std::memcpy(p, data, size);
-            p += size;
-        };
-        const LONG count = static_cast<LONG>(m);
-        put(&header, sizeof header);
-        put(colours.data(), 4 * n);
-        put(types.data(), 4 * n);
-        put(&count, 4);
-        put(records.data(), 44 * m);
-        put(&division, 4);
-        std::memcpy(bytes.data() + header.dwStitchOffset, units.data(), units.size());
+        std::vector<BYTE> bytes = host::WriteExtendedDesign(*this);
+        PutLong(bytes, 4, 99);
+        std::memcpy(bytes.data() + 8, kInputDateTime, 14);
+        bytes[22] = 7;
+        bytes[23] = 9;
+        for (int i = 0; i < 20; ++i)
+            PutLong(bytes, 36 + 4 * i, 11 + 10 * (i / 4) + i % 4);
+        const LONG offset = LongAt(bytes, 0);
+        bytes.insert(bytes.begin() + offset, gap, 0xEE);
+        PutLong(bytes, 0, offset + static_cast<LONG>(gap));
         return bytes;
     }
 };
@@ -96,14 +67,14 @@ struct Extended {
 inline Extended TwoPartDesign(LONG division) {
     Extended design;
     design.hoop = KST_HOOP_LARGE;
-    design.division = division;
-    Stitch(design.units, 10, 10);
-    Stitch(design.units, 10, 0);
-    Stitch(design.units, 0, -20);
-    Jump(design.units, 0, -100);
-    Stitch(design.units, 5, 0);
-    Stitch(design.units, 0, -5);
-    End(design.units);
+    design.divisionPoint = division;
+    AddStitch(design.units, 10, 10);
+    AddStitch(design.units, 10, 0);
+    AddStitch(design.units, 0, -20);
+    AddCommand(design.units, KST_JUMP, 0, -100);
+    AddStitch(design.units, 5, 0);
+    AddStitch(design.units, 0, -5);
+    AddCommand(design.units, KST_END);
     return design;
 }
 
@@ -128,52 +99,13 @@ inline Conversion Convert(const std::vector<BYTE>& input) {
     return result;
 }
 
-// Reads little-endian values and byte runs; a read past the end yields zeros and is noted.
-class Reader {
-public:
-    Reader(const std::vector<BYTE>& bytes, size_t offset) : m_bytes(bytes), m_offset(offset) {}
-    bool Overrun() const { return m_overrun; }
-    size_t Offset() const { return m_offset; }
-    std::vector<BYTE> Take(size_t size) {
-        if (m_offset + size > m_bytes.size()) {
-            m_overrun = true;
-            m_offset = m_bytes.size();
-            return std::vector<BYTE>(size, 0);
-        }
-        std::vector<BYTE> run(m_bytes.begin() + m_offset, m_bytes.begin() + m_offset + size);
-        m_offset += size;
-        return run;
-    }
-    LONG Long() {
-        LONG value;
-        std::memcpy(&value, Take(4).data(), 4);
-        return value;
-    }
-    template <typename T> T Record() {
-        T value;
-        std::memcpy(&value, Take(sizeof value).data(), sizeof value);
-        return value;
-    }
-    std::vector<LONG> Longs(size_t count) {
-        std::vector<LONG> values;
-        for (size_t i = 0; i < count; ++i)
-            values.push_back(Long());
-        return values;
-    }
-
-private:
-    const std::vector<BYTE>& m_bytes;
-    size_t m_offset;
-    bool m_overrun = false;
-};
-
 struct Section {
     LONG type;
     LONG size;
     std::vector<BYTE> body;
 };
 
-// A plain design as the conversion writes it.
+// A plain design as the conversion writes it, its trailer read with the format's reader.
 struct Plain {
     tagKstHeader header{};
     std::vector<LONG> colours, types;
@@ -181,34 +113,33 @@ struct Plain {
     std::vector<BYTE> padding;
     int sectionCount = 0; // 0 when there is no trailer
     std::vector<Section> sections;
-    bool consistent = false; // every part inside the bytes, and the bytes end after the last
+    bool consistent = false; // a readable trailer or none, and the bytes end after the last part
 };
 
 inline Plain ReadPlain(const std::vector<BYTE>& bytes) {
     Plain plain;
-    Reader reader(bytes, 0);
-    plain.header = reader.Record<tagKstHeader>();
-    const size_t n = plain.header.nColors > 0 ? plain.header.nColors : 0;
-    const size_t u = plain.header.nUnits > 0 ? plain.header.nUnits : 0;
-    plain.colours = reader.Longs(n);
-    plain.types = reader.Longs(n);
-    plain.units = reader.Take(2 * u);
-    plain.padding = reader.Take(2 * (u % 2));
-    if (reader.Offset() < bytes.size()) {
-        std::vector<BYTE> tag = reader.Take(7);
-        if (std::string(tag.begin(), tag.end()) != "ENHANCE")
-            return plain;
-        plain.sectionCount = reader.Take(1)[0];
-        for (int i = 0; i < plain.sectionCount; ++i) {
-            Section section;
-            section.type = reader.Long();
-            section.size = reader.Long();
-            plain.sections.push_back(section);
-        }
-        for (Section& section : plain.sections)
-            section.body = reader.Take(section.size > 0 ? section.size : 0);
+    if (!KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr))
+        return plain;
+    std::memcpy(&plain.header, bytes.data(), sizeof plain.header);
+    const size_t n = plain.header.nColors, u = plain.header.nUnits;
+    for (size_t i = 0; i < n; ++i) {
+        plain.colours.push_back(LongAt(bytes, KST_HEADER_SIZE + 4 * i));
+        plain.types.push_back(LongAt(bytes, KST_HEADER_SIZE + 4 * (n + i)));
     }
-    plain.consistent = !reader.Overrun() && reader.Offset() == bytes.size();
+    const auto stitches = bytes.begin() + plain.header.dwStitchOffset;
+    plain.units.assign(stitches, stitches + 2 * u);
+    plain.padding.assign(stitches + 2 * u, stitches + 2 * (u + u % 2));
+    KST_SECTION sections[8];
+    const int count = KstReadTrailer(bytes.data(), bytes.size(), sections, 8);
+    plain.sectionCount = count;
+    size_t end = plain.header.dwStitchOffset + 2 * (u + u % 2);
+    for (int i = 0; i < count && i < 8; ++i) {
+        const auto body = bytes.begin() + sections[i].dwOffset;
+        plain.sections.push_back({sections[i].nType, sections[i].nSize,
+                                  std::vector<BYTE>(body, body + sections[i].nSize)});
+        end = sections[i].dwOffset + sections[i].nSize;
+    }
+    plain.consistent = count >= 0 && count <= 8 && end == bytes.size();
     return plain;
 }
 
@@ -221,39 +152,42 @@ struct Half {
     std::vector<BYTE> bytes; // the whole half as stored
 };
 
-// Reads consecutive halves from a trailer section body; false when they do not fill it exactly.
-inline bool ReadHalves(const std::vector<BYTE>& body, std::vector<Half>& halves) {
-    Reader reader(body, 0);
-    while (reader.Offset() < body.size() && !reader.Overrun()) {
-        const size_t start = reader.Offset();
-        Half half;
-        half.header = reader.Record<tagKstHeader>();
-        const size_t k = half.header.nColors > 0 ? half.header.nColors : 0;
-        const size_t u = half.header.nUnits > 0 ? half.header.nUnits : 0;
-        half.colours = reader.Longs(k);
-        half.types = reader.Longs(k);
-        const LONG r = reader.Long();
-        for (LONG i = 0; i < r && !reader.Overrun(); ++i)
-            half.records.push_back(reader.Record<tagKstBlockRecord>());
-        if (reader.Offset() != start + half.header.dwStitchOffset)
-            return false;
-        half.units = reader.Take(2 * u);
-        if (u % 2 != 0 && reader.Take(2) != std::vector<BYTE>{0, 0})
-            return false;
-        half.bytes.assign(body.begin() + start, body.begin() + reader.Offset());
-        halves.push_back(half);
-    }
-    return !reader.Overrun();
-}
-
-// The halves in the trailer of a converted design, in section order.
+// The halves in the trailer of a converted design, in section order; none when they do not fill
+// their sections exactly, each a header, its tables, its block records and its padded units.
 inline std::vector<Half> HalvesOf(const Plain& plain) {
     std::vector<Half> halves;
     for (const Section& section : plain.sections) {
         if (section.type != KST_SECTION_HALF1 && section.type != KST_SECTION_HALF2)
             continue;
-        if (!ReadHalves(section.body, halves))
-            return {};
+        for (size_t at = 0; at < section.body.size();) {
+            Half half;
+            const std::vector<BYTE> rest(section.body.begin() + at, section.body.end());
+            if (rest.size() < KST_HEADER_SIZE)
+                return {};
+            std::memcpy(&half.header, rest.data(), sizeof half.header);
+            const size_t k = half.header.nColors, u = half.header.nUnits;
+            const size_t count = KST_HEADER_SIZE + 8 * k;
+            if (count + 4 > rest.size())
+                return {};
+            const size_t r = LongAt(rest, count), offset = half.header.dwStitchOffset;
+            const size_t length = offset + 2 * (u + u % 2);
+            if (offset != count + 4 + KST_BLOCK_RECORD_SIZE * r || length > rest.size() ||
+                (u % 2 != 0 && LongAt(rest, length - 4) >> 16 != 0))
+                return {};
+            for (size_t i = 0; i < k; ++i) {
+                half.colours.push_back(LongAt(rest, KST_HEADER_SIZE + 4 * i));
+                half.types.push_back(LongAt(rest, KST_HEADER_SIZE + 4 * (k + i)));
+            }
+            for (size_t i = 0; i < r; ++i) {
+                half.records.emplace_back();
+                std::memcpy(&half.records.back(), &rest[count + 4 + KST_BLOCK_RECORD_SIZE * i],
+                            KST_BLOCK_RECORD_SIZE);
+            }
+            half.units.assign(rest.begin() + offset, rest.begin() + offset + 2 * u);
+            half.bytes.assign(rest.begin(), rest.begin() + length);
+            halves.push_back(half);
+            at += length;
+        }
     }
     return halves;
 }
@@ -264,15 +198,16 @@ inline std::vector<Half> HalvesOf(const Plain& plain) {
 inline size_t LeadIn(const std::vector<BYTE>& units, POINT start, POINT* landing) {
     size_t i = 0;
     POINT at = start;
-    while (i + 4 <= units.size() && units[i] == KST_COMMAND && units[i + 1] == KST_JUMP) {
-        at.x += static_cast<signed char>(units[i + 2]);
-        at.y -= static_cast<signed char>(units[i + 3]);
-        i += 4;
-    }
-    if (i + 2 <= units.size()) {
+    while (i + 2 <= units.size()) {
+        const bool jump = units[i] == KST_COMMAND && units[i + 1] == KST_JUMP;
+        if (jump && i + 4 > units.size())
+            break;
+        i += jump ? 2 : 0;
         at.x += static_cast<signed char>(units[i]);
         at.y -= static_cast<signed char>(units[i + 1]);
         i += 2;
+        if (!jump)
+            break;
     }
     *landing = at;
     return i;

@@ -1,5 +1,6 @@
 // CFileData: the host's design record, SetDivideNo, JumpStitch and the division into parts.
 #include "stdafx.h"
+#include "design/ConvertTestKit.h"
 #include "design/FileData.h"
 #include "host/DesignSample.h"
 
@@ -10,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using convtest::LongAt;
+using convtest::PutLong;
 using host::AddCommand;
 using host::AddStitch;
 
@@ -38,30 +41,29 @@ Moves Jumps(POINT from, POINT to) {
     return moves;
 }
 
-POINT Pt(LONG x, LONG y) {
-    POINT p = {x, y};
-    return p;
-}
-
 } // namespace
 
-TEST(JumpStitch, NoMoveShortMoveAndTheSplitExamples) {
-    EXPECT_EQ(Jumps(Pt(0, 0), Pt(0, 0)), Moves{});
-    EXPECT_EQ(Jumps(Pt(10, 10), Pt(15, 3)), (Moves{{5, -7}}));
-    EXPECT_EQ(Jumps(Pt(0, 0), Pt(127, -127)), (Moves{{127, -127}}));
-    EXPECT_EQ(Jumps(Pt(0, 0), Pt(300, 0)), (Moves{{127, 0}, {127, 0}, {46, 0}}));
-    // The remainder is written even when it is no move at all.
-    EXPECT_EQ(Jumps(Pt(0, 0), Pt(254, 0)), (Moves{{127, 0}, {127, 0}, {0, 0}}));
-    EXPECT_EQ(Jumps(Pt(300, 0), Pt(0, 0)), (Moves{{-127, 0}, {-127, 0}, {-46, 0}}));
-}
-
-TEST(JumpStitch, MinorAxisFollowsTheRateWithTruncation) {
-    // y major (|300| > |10|): rate 127 / 300 * 10 = 4.233; totals 4 and 8, remainder 2.
-    EXPECT_EQ(Jumps(Pt(0, 0), Pt(10, 300)), (Moves{{4, 127}, {4, 127}, {2, 46}}));
-    // A tie goes to x; negative minor totals truncate toward zero.
-    EXPECT_EQ(Jumps(Pt(0, 0), Pt(200, -200)), (Moves{{127, -127}, {73, -73}}));
-    EXPECT_EQ(Jumps(Pt(0, 0), Pt(-400, -130)),
-              (Moves{{-127, -41}, {-127, -41}, {-127, -41}, {-19, -7}}));
+// Moves of at most 127 go out as one jump; longer ones step by 127 along the longer axis (a tie
+// goes to x), the other axis following at its rate, truncated toward zero, and the remainder is
+// written even when it is no move at all.
+TEST(JumpStitch, SplitsMovesIntoJumpsOfAtMost127) {
+    const struct {
+        POINT from, to;
+        Moves moves;
+    } cases[] = {
+        {{0, 0}, {0, 0}, {}},
+        {{10, 10}, {15, 3}, {{5, -7}}},
+        {{0, 0}, {127, -127}, {{127, -127}}},
+        {{0, 0}, {300, 0}, {{127, 0}, {127, 0}, {46, 0}}},
+        {{0, 0}, {254, 0}, {{127, 0}, {127, 0}, {0, 0}}},
+        {{300, 0}, {0, 0}, {{-127, 0}, {-127, 0}, {-46, 0}}},
+        // y major: rate 127 / 300 * 10 = 4.233; totals 4 and 8, remainder 2.
+        {{0, 0}, {10, 300}, {{4, 127}, {4, 127}, {2, 46}}},
+        {{0, 0}, {200, -200}, {{127, -127}, {73, -73}}},
+        {{0, 0}, {-400, -130}, {{-127, -41}, {-127, -41}, {-127, -41}, {-19, -7}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Jumps(c.from, c.to), c.moves) << c.to.x << "," << c.to.y;
 }
 
 namespace {
@@ -83,49 +85,38 @@ struct Source {
         std::memcpy(bytes.data() + 8, "19990101120000", 14);
         bytes[22] = 7;
         bytes[23] = 9;
-        for (int i = 0; i < 20; ++i) {
-            const LONG value = 1000 + i;
-            std::memcpy(bytes.data() + 36 + 4 * i, &value, 4);
-        }
+        for (int i = 0; i < 20; ++i)
+            PutLong(bytes, 36 + 4 * i, 1000 + i);
         if (!sections.empty())
             host::AppendTrailer(bytes, sections);
     }
 };
 
 // A block-record block of records given as (block index, tag); the tag fills the record data.
-std::vector<BYTE> Records(const std::vector<std::pair<LONG, LONG>>& blockAndTag) {
+std::vector<BYTE> Records(const Moves& blockAndTag) {
     std::vector<tagKstBlockRecord> records;
-    for (const auto& entry : blockAndTag) {
-        tagKstBlockRecord record;
-        record.nBlock = entry.first;
-        for (int i = 0; i < 10; ++i)
-            record.nData[i] = entry.second * 100 + i;
-        records.push_back(record);
-    }
+    for (const auto& entry : blockAndTag)
+        records.push_back({entry.first, {entry.second * 100, entry.second * 100 + 1}});
     return host::RecordBlock(records);
 }
 
 // A part read back from the part buffer.
 struct Part {
     int length = 0;
-    tagKstHeader header;
+    tagKstHeader header{}; // zero when the division failed
     std::vector<LONG> colours, types;
     std::vector<BYTE> units; // without padding
     std::vector<BYTE> raw;   // the whole part
     int sections = 0;
     KST_SECTION section = {0, 0, 0};
-    std::vector<std::pair<LONG, LONG>> records; // block index, tag
+    Moves records; // block index, tag
 };
-
-LONG LongAt(const std::vector<BYTE>& bytes, size_t offset) {
-    LONG value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
 
 Part ReadPart(const std::vector<BYTE>& buffer, int length) {
     Part part;
     part.length = length;
+    if (length <= 0)
+        return part;
     part.raw.assign(buffer.begin(), buffer.begin() + length);
     std::memcpy(&part.header, buffer.data(), sizeof(part.header));
     const int k = part.header.nColors;
@@ -148,7 +139,9 @@ Part ReadPart(const std::vector<BYTE>& buffer, int length) {
 
 struct Divider {
     std::vector<BYTE> buffer = std::vector<BYTE>(KST_WORK_BUFFER_SIZE + 64, 0xAB);
-    int position = 1;
+    int position;
+
+    explicit Divider(int start = 1) : position(start) {}
 
     // The source is copied with zero bytes behind it: the division looks for a trailer tag
     // at the trailer's place, which lies past the end of a design that has none.
@@ -277,32 +270,27 @@ TEST(DivideKst, PositionsAcrossThreeParts) {
     EXPECT_EQ(parts[1].raw[parts[1].length - 1], 0);
 }
 
-TEST(DivideKst, TheBudgetCountsUnitsBeforeTheEndCode) {
+// Where a division from a start position with a budget ends: the blocks of its part (0: none)
+// and the position it leaves.
+TEST(DivideKst, BudgetAndStartPosition) {
     Source s = ThreeBlocks();
     s.Build();
-    Divider d;
-    EXPECT_EQ(d.Read(d.Next(s, 14)).header.nColors, 3);
-    EXPECT_EQ(d.position, 0);
-    d.position = 1;
-    EXPECT_EQ(d.Read(d.Next(s, 13)).header.nColors, 2);
-    EXPECT_EQ(d.position, 3);
-}
-
-TEST(DivideKst, BudgetTooSmallOrPositionBeyondTheBlocks) {
-    Source s = ThreeBlocks();
-    s.Build();
-    Divider d;
-    EXPECT_EQ(d.Next(s, 2), 0);
-    EXPECT_EQ(d.position, 1) << "no colour change within the budget leaves the position";
-    d.position = 3;
-    EXPECT_EQ(d.Next(s, 2), 0);
-    EXPECT_EQ(d.position, 3);
-    d.position = 4;
-    EXPECT_EQ(d.Next(s, 100), 0);
-    EXPECT_EQ(d.position, 3) << "a failed skip leaves the position one back";
-    d.position = 0;
-    EXPECT_EQ(d.Next(s, 100), 0);
-    EXPECT_EQ(d.position, 0);
+    const struct {
+        int start, budget, blocks, next;
+    } cases[] = {
+        {1, 14, 3, 0},  {1, 13, 2, 3}, // the budget counts the units before the end code
+        {1, 2, 0, 1},   {3, 2, 0, 3},  // no colour change within the budget keeps the position
+        {4, 100, 0, 3},                // a failed skip leaves the position one back
+        {0, 100, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.start) + ", " + std::to_string(c.budget));
+        Divider d(c.start);
+        const int length = d.Next(s, c.budget);
+        EXPECT_EQ(length > 0, c.blocks > 0);
+        EXPECT_EQ(d.Read(length).header.nColors, c.blocks);
+        EXPECT_EQ(d.position, c.next);
+    }
 }
 
 TEST(DivideKst, UnassignedColourEntriesArePassedOver) {
@@ -332,8 +320,7 @@ TEST(DivideKst, SkippedJumpsMoveTheLeadInAndUnknownCommandsAreDropped) {
     AddStitch(s.units, 1, 1);
     AddCommand(s.units, KST_END);
     s.Build();
-    Divider d;
-    d.position = 2;
+    Divider d(2);
     const Part p = d.Read(d.Next(s, 100));
     std::vector<BYTE> expected;
     AddCommand(expected, KST_JUMP, 127, -53); // rate 127 / 300 * 127 = 53.76
@@ -347,7 +334,7 @@ TEST(DivideKst, SkippedJumpsMoveTheLeadInAndUnknownCommandsAreDropped) {
 
 TEST(DivideKst, AtMostSeventyEightBlocksAndRecordsPerPart) {
     Source s;
-    std::vector<std::pair<LONG, LONG>> records;
+    Moves records;
     for (int b = 0; b < 80; ++b) {
         s.colours.push_back(b);
         if (b > 0)
@@ -365,7 +352,7 @@ TEST(DivideKst, AtMostSeventyEightBlocksAndRecordsPerPart) {
     EXPECT_EQ(first.header.nColors, 78);
     ASSERT_EQ(first.records.size(), 78u);
     for (int r = 0; r < 78; ++r)
-        EXPECT_EQ(first.records[r], (std::pair<LONG, LONG>(r % 2, r))) << r;
+        EXPECT_EQ(first.records[r], (std::pair<int, int>(r % 2, r))) << r;
     const Part second = d.Read(d.Next(s, 100000));
     EXPECT_EQ(d.position, 0);
     EXPECT_EQ(second.colours, (std::vector<LONG>{78, 79}));
@@ -421,8 +408,7 @@ TEST(SetDivideNo, StampsAWellFormedDesignOnly) {
     EXPECT_EQ(bytes[23], 4);
 
     std::vector<BYTE> bad = s.bytes;
-    const LONG colours = 2;
-    std::memcpy(bad.data() + 24, &colours, 4);
+    PutLong(bad, 24, 2);
     const std::vector<BYTE> before = bad;
     EXPECT_FALSE(CFileData::SetDivideNo(bad.data(), 0, 2, 1));
     EXPECT_EQ(bad, before);
@@ -441,24 +427,60 @@ TEST(SetDivideNo, StampsAWellFormedDesignOnly) {
     EXPECT_FALSE(CFileData::SetDivideNo(many.bytes.data(), 0, 2, 1));
 }
 
-TEST(CFileDataRecord, HoldsAPointerItDoesNotOwn) {
-    static_assert(sizeof(CFileData::m_pData) == sizeof(void*), "a pointer fits m_pData");
-    CFileData empty;
-    EXPECT_EQ(empty.m_pData, 0u);
-    EXPECT_EQ(empty.m_nLength, 0);
-    EXPECT_EQ(empty.m_strFileName.GetLength(), 0);
+// Regressions found by the fuzz target of the division. A jump's displacement unit is a move,
+// whatever its bytes: (0x80, 0x01) is a move of (-128, -1) and (0x80, 0x10) one of (-128, -16),
+// not a colour change or an end code. Passing over the blocks before the part's first one must
+// read it as the structural check and the copying of the part do; taken for a colour change,
+// the part started inside the first block, held that block's tail, and with more blocks than
+// the source has colours its tables overwrote its stitch data.
+TEST(DivideKst, AJumpDisplacementIsAMoveWhileBlocksArePassedOver) {
+    Source s;
+    s.colours = {7, 8};
+    AddStitch(s.units, 1, 1);
+    AddCommand(s.units, KST_JUMP, 0x80, KST_COLOR_CHANGE);
+    AddStitch(s.units, 2, 2);
+    AddCommand(s.units, KST_JUMP_ALT, 0x80, KST_END);
+    AddStitch(s.units, 3, 3);
+    AddCommand(s.units, KST_COLOR_CHANGE, 0, 0);
+    const size_t second = s.units.size() / 2;
+    AddStitch(s.units, 4, 4);
+    AddStitch(s.units, 5, 5);
+    AddCommand(s.units, KST_END);
+    s.Build();
+    Divider d(2);
+    const Part p = d.Read(d.Next(s, 0x7FFFFFFF));
+    EXPECT_EQ(d.position, 0);
+    EXPECT_EQ(p.header.nColors, 1) << "the part holds the second block only";
+    EXPECT_TRUE(KstCheckStructure(p.raw.data(), p.raw.size(), TRUE, nullptr));
+    // The needle stands at (1 - 128 + 2 - 128 + 3, -(1 + 1 + 2 + 16 + 3)) = (-250, -23) at the
+    // colour change: two jumps lead there, then the block follows.
+    std::vector<BYTE> lead;
+    AddCommand(lead, KST_JUMP, -127, 11);
+    AddCommand(lead, KST_JUMP, -123, 12);
+    EXPECT_EQ(p.units, Concat(lead, Slice(s.units, second, 3)));
+}
 
-    std::vector<BYTE> design(10, 1);
-    CFileData record;
-    record.m_pData = reinterpret_cast<DWORD_PTR>(design.data());
-    record.m_nLength = 10;
-    record.m_strFileName = "rose.kst";
-    CFileData copy(record);
-    CFileData assigned;
-    assigned = record;
-    for (const CFileData* p : {&copy, &assigned}) {
-        EXPECT_EQ(reinterpret_cast<BYTE*>(p->m_pData), design.data());
-        EXPECT_EQ(p->m_nLength, 10);
-        EXPECT_STREQ(static_cast<const char*>(p->m_strFileName), "rose.kst");
+// The input the fuzz target found: three blocks, passed over from the second. Every part that
+// ends with an end code is a well-formed design.
+TEST(DivideKst, APartWithAnEndCodeIsWellFormed) {
+    Source s;
+    s.colours = {1, 2, 3};
+    AddStitch(s.units, 1, 1);
+    AddCommand(s.units, KST_JUMP, 0x80, KST_COLOR_CHANGE);
+    AddCommand(s.units, KST_JUMP_ALT, 0x80, KST_COLOR_CHANGE);
+    AddCommand(s.units, KST_COLOR_CHANGE_ALT);
+    AddCommand(s.units, 0x55);
+    AddCommand(s.units, KST_COLOR_CHANGE, 0x80, KST_JUMP);
+    AddCommand(s.units, KST_JUMP, 0x80, KST_COLOR_CHANGE);
+    AddCommand(s.units, 0x7F);
+    AddCommand(s.units, KST_COLOR_CHANGE, -100, 100);
+    AddStitch(s.units, 2, 2);
+    AddCommand(s.units, KST_END);
+    s.Build();
+    for (int position = 1; position <= 3; ++position) {
+        Divider d(position);
+        const Part p = d.Read(d.Next(s, 0x7FFFFFFF));
+        EXPECT_EQ(p.header.nColors, 4 - position) << position;
+        EXPECT_TRUE(KstCheckStructure(p.raw.data(), p.raw.size(), TRUE, nullptr)) << position;
     }
 }

@@ -63,28 +63,18 @@ TEST(KstCheck, RejectsBadHeaders) {
     ASSERT_TRUE(Check(good));
     EXPECT_FALSE(KstCheckStructure(nullptr, 1000, FALSE, nullptr));
     EXPECT_FALSE(KstCheckStructure(good.data(), 115, FALSE, nullptr));
-
-    auto bytes = good;
-    SetLong(bytes, 0, 116); // stitch-data offset must be above 116
-    EXPECT_FALSE(Check(bytes));
-    bytes = good;
-    SetLong(bytes, 24, 0);
-    EXPECT_FALSE(Check(bytes));
-    bytes = good;
-    SetLong(bytes, 28, 0);
-    EXPECT_FALSE(Check(bytes));
-    bytes = good;
-    SetLong(bytes, 24, -1); // unsigned: passes "at least 1" but never matches the blocks
-    EXPECT_FALSE(Check(bytes));
-    bytes = good;
-    SetLong(bytes, 24, 3); // one more colour than blocks
-    EXPECT_FALSE(Check(bytes));
-    bytes = good;
-    SetLong(bytes, 0, 0x7FFFFFFF); // offset far beyond the buffer
-    EXPECT_FALSE(Check(bytes));
-    bytes = good;
-    SetLong(bytes, 28, 0x7FFFFFFF); // unit count far beyond the buffer
-    EXPECT_FALSE(Check(bytes));
+    // Stitch-data offset (0) above 116 and inside the buffer; colour (24) and unit (28) counts
+    // at least 1, unsigned (-1 passes "at least 1" but never matches), matching the blocks
+    // and inside the buffer.
+    const struct {
+        size_t offset;
+        LONG value;
+    } cases[] = {{0, 116}, {0, 0x7FFFFFFF}, {24, 0}, {24, -1}, {24, 3}, {28, 0}, {28, 0x7FFFFFFF}};
+    for (const auto& c : cases) {
+        auto bytes = good;
+        SetLong(bytes, c.offset, c.value);
+        EXPECT_FALSE(Check(bytes)) << c.offset << " = " << c.value;
+    }
 }
 
 TEST(KstCheck, WalksCommandsAsTheFormatSays) {

@@ -60,9 +60,9 @@ private:
 class MachineTest : public ::testing::Test {
 protected:
     MachineTest() : m_hooked(std::make_shared<usbtest::HookedMachine>(m_machine.Shared())) {
-        emu::SelectMachine(m_hooked);
+        plug::SelectMachine(m_hooked);
     }
-    ~MachineTest() override { emu::SelectMachine(std::shared_ptr<machine::Endpoint>()); }
+    ~MachineTest() override { plug::SelectMachine(std::shared_ptr<machine::Endpoint>()); }
 
     // `modal` (a DoModal) under a watchdog; `user` (when given) acts on the window captioned
     // `caption` meanwhile, from another thread.

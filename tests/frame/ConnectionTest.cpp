@@ -4,7 +4,7 @@
 #include "frame/VantelPrintUsb.h"
 #include "support/MachineSupport.h"
 
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 
 #include <gtest/gtest.h>
 
@@ -47,14 +47,14 @@ public:
 };
 
 TEST(IsConnectRX4400, ProbesIndexesZeroTo126AndStopsAtTheFirstDeviceThatOpens) {
-    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+    plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
     EXPECT_FALSE(IsConnectRX4400()) << "nothing plugged in";
 
     std::vector<std::shared_ptr<ProbedDevice>> devices; // at indexes 0 to 127
     std::vector<int> ids;
     for (int i = 0; i < 128; ++i) {
         devices.push_back(std::make_shared<ProbedDevice>());
-        ids.push_back(emu::PlugDevice(emu::MachineInterfaceClass(), devices.back()));
+        ids.push_back(plug::PlugMachine(plug::MachineInterfaceClass(), devices.back()));
     }
     EXPECT_FALSE(IsConnectRX4400());
     for (int i = 0; i < 127; ++i)
@@ -79,21 +79,18 @@ TEST(IsConnectRX4400, ProbesIndexesZeroTo126AndStopsAtTheFirstDeviceThatOpens) {
         emu::UnplugDevice(id);
 }
 
-TEST(IsConnectRX4400, FindsTheSimulatedMachineAndSendsItNothing) {
+TEST(IsConnectRX4400, FindsTheSimulatedMachineUnlessAnotherHandleHoldsItWithoutSharing) {
     TestMachine machine;
     machine->ClearTrace();
     EXPECT_TRUE(IsConnectRX4400());
-    EXPECT_TRUE(machine->Trace().empty());
-    EXPECT_TRUE(WaitFor([] { return Port(true, 0).Ok(); })) << "the test's handle is closed";
-}
-
-TEST(IsConnectRX4400, FalseWhileAnotherHandleHoldsTheDeviceWithoutSharing) {
-    TestMachine machine;
-    {
-        Port exclusive(true, 0);
-        ASSERT_TRUE(exclusive.Ok());
-        EXPECT_FALSE(IsConnectRX4400());
-    }
+    EXPECT_TRUE(machine->Trace().empty()) << "it sends the machine nothing";
+    std::unique_ptr<Port> exclusive;
+    ASSERT_TRUE(WaitFor([&] {
+        exclusive = std::make_unique<Port>(true, 0);
+        return exclusive->Ok();
+    })) << "the test's handle is closed";
+    EXPECT_FALSE(IsConnectRX4400());
+    exclusive.reset();
     EXPECT_TRUE(IsConnectRX4400());
     machine->Unplug();
     EXPECT_FALSE(IsConnectRX4400());

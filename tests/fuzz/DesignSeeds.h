@@ -7,6 +7,7 @@
 #include "stdafx.h"
 #include "design/KstFormat.h"
 #include "fuzz/FuzzDriver.h"
+#include "fuzz/HostChecks.h"
 #include "host/DesignSample.h"
 
 #include <cstring>
@@ -17,28 +18,6 @@ namespace fuzzdesign {
 
 using host::AddCommand;
 using host::AddStitch;
-
-inline LONG GetLong(const std::vector<BYTE>& bytes, size_t at) {
-    LONG value;
-    std::memcpy(&value, bytes.data() + at, sizeof value);
-    return value;
-}
-
-inline void PutLong(std::vector<BYTE>& bytes, size_t at, LONG value) {
-    std::memcpy(bytes.data() + at, &value, sizeof value);
-}
-
-// Byte and field values that mean something in a design: the command codes, the colour and
-// block-record limit and one past it, the unit limit and one past it.
-inline fuzz::Options DesignOptions(const char* target, long iterations) {
-    fuzz::Options options;
-    options.target = target;
-    options.iterations = iterations;
-    options.bytes = {KST_COLOR_CHANGE, KST_JUMP, KST_COLOR_CHANGE_ALT, KST_JUMP_ALT, KST_END};
-    options.values = {KST_HEADER_SIZE, KST_HEADER_SIZE + 1, KST_MAX_COLORS,      KST_MAX_COLORS + 1,
-                      KST_MAX_UNITS,   KST_MAX_UNITS + 1,   KST_WORK_BUFFER_SIZE};
-    return options;
-}
 
 // The header's counts and offsets, and those of the trailer behind the stitch data when there
 // is one: its section count, every directory entry, the record count of each block-record
@@ -53,8 +32,7 @@ inline std::vector<size_t> PlainFields(const std::vector<BYTE>& bytes) {
     const size_t trailer = sections[0].dwOffset - 8 - 8 * static_cast<size_t>(count);
     fields.push_back(trailer + KST_TRAILER_TAG_SIZE);
     for (int i = 0; i < count; ++i) {
-        fields.push_back(trailer + 8 + 8 * i);
-        fields.push_back(trailer + 12 + 8 * i);
+        fields.insert(fields.end(), {trailer + 8 + 8 * i, trailer + 12 + 8 * i});
         if (sections[i].nType != KST_SECTION_BLOCKS || sections[i].nSize < 4)
             continue;
         fields.push_back(sections[i].dwOffset);
@@ -69,26 +47,22 @@ inline std::vector<size_t> PlainFields(const std::vector<BYTE>& bytes) {
 // point of an extended design.
 inline std::vector<size_t> ExtendedFields(const std::vector<BYTE>& bytes) {
     std::vector<size_t> fields = {0, 4, 24, 28, 32};
-    const size_t recordCount = KST_HEADER_SIZE + 8 * static_cast<size_t>(GetLong(bytes, 24));
-    const LONG records = GetLong(bytes, recordCount);
-    fields.push_back(recordCount);
+    const size_t at = KST_HEADER_SIZE + 8 * static_cast<size_t>(hostcheck::GetLong(&bytes[24]));
+    const LONG records = hostcheck::GetLong(&bytes[at]);
+    fields.push_back(at);
     for (LONG r = 0; r < records && r < 4; ++r)
-        fields.push_back(recordCount + 4 + KST_BLOCK_RECORD_SIZE * r);
-    fields.push_back(recordCount + 4 + KST_BLOCK_RECORD_SIZE * static_cast<size_t>(records));
+        fields.push_back(at + 4 + KST_BLOCK_RECORD_SIZE * r);
+    fields.push_back(at + 4 + KST_BLOCK_RECORD_SIZE * static_cast<size_t>(records));
     return fields;
 }
 
 // The sample writer stamps the current time; a fixed one keeps the inputs the same from run to
 // run.
-inline std::vector<BYTE> FixedTime(std::vector<BYTE> bytes) {
+inline fuzz::Seed Seed(const std::string& name, std::vector<BYTE> bytes, bool extended = false,
+                       bool mutate = true) {
     if (bytes.size() >= KST_HEADER_SIZE)
         std::memcpy(bytes.data() + 8, "20240229235959", 14);
-    return bytes;
-}
-
-inline fuzz::Seed PlainSeed(const std::string& name, const std::vector<BYTE>& bytes,
-                            bool mutate = true) {
-    return {name, FixedTime(bytes), PlainFields(bytes), mutate};
+    return {name, bytes, extended ? ExtendedFields(bytes) : PlainFields(bytes), mutate};
 }
 
 inline std::vector<BYTE> Sample(bool extended, int colours, int units, int records, LONG hoop) {
@@ -99,8 +73,7 @@ inline std::vector<BYTE> Sample(bool extended, int colours, int units, int recor
     options.blockRecords = records;
     options.hoop = hoop;
     host::DesignSample sample;
-    const std::string problem = host::BuildDesignSample(options, sample);
-    FUZZ_REQUIRE(problem.empty(), "a seed sample can be built");
+    FUZZ_REQUIRE(host::BuildDesignSample(options, sample).empty(), "a seed sample can be built");
     return sample.bytes;
 }
 
@@ -114,11 +87,7 @@ inline host::DesignParts Parts(const std::vector<LONG>& colours, const std::vect
 }
 
 inline tagKstBlockRecord Record(LONG block) {
-    tagKstBlockRecord record;
-    record.nBlock = block;
-    for (int i = 0; i < 10; ++i)
-        record.nData[i] = 1000 + i;
-    return record;
+    return {block, {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009}};
 }
 
 // `blocks` colour blocks of `stitches` stitches each, joined by colour changes, then the end
@@ -136,38 +105,31 @@ inline std::vector<BYTE> BlockUnits(int blocks, int stitches) {
 }
 
 // A plain design whose stitch data starts at `offset` instead of right after the two tables:
-// the bytes between the header and the stitch data are `filler`.
-inline std::vector<BYTE> Relocated(const std::vector<BYTE>& plain, DWORD offset, BYTE filler) {
-    const DWORD from = static_cast<DWORD>(GetLong(plain, 0));
+// the bytes between the header and the stitch data are 0xFF.
+inline std::vector<BYTE> Relocated(const host::DesignParts& parts, DWORD offset) {
+    const std::vector<BYTE> plain = host::WritePlainDesign(parts);
     std::vector<BYTE> bytes(plain.begin(), plain.begin() + KST_HEADER_SIZE);
-    bytes.resize(offset, filler);
-    bytes.insert(bytes.end(), plain.begin() + from, plain.end());
-    PutLong(bytes, 0, static_cast<LONG>(offset));
+    bytes.resize(offset, 0xFF);
+    bytes.insert(bytes.end(), plain.begin() + hostcheck::GetLong(plain.data()), plain.end());
+    std::memcpy(bytes.data(), &offset, 4);
     return bytes;
 }
 
 // Valid plain designs: the sample writer's shapes, and designs at the edges of the format.
 inline std::vector<fuzz::Seed> PlainSeeds() {
-    std::vector<fuzz::Seed> seeds;
-    seeds.push_back(PlainSeed("sample 4 colours", Sample(false, 4, 0, -1, 1)));
-    seeds.push_back(PlainSeed("sample 3 colours, odd units", Sample(false, 3, 301, 2, 1)));
-    seeds.push_back(PlainSeed("sample 12 colours, no records", Sample(false, 12, 0, 0, 1)));
-    seeds.push_back(PlainSeed("sample large hoop", Sample(false, 6, 0, -1, KST_HOOP_LARGE)));
-    seeds.push_back(PlainSeed("sample 78 colours", Sample(false, 78, 2400, 78, 1)));
-    seeds.push_back(PlainSeed("sample at the upper bounds",
-                              Sample(false, KST_MAX_COLORS, KST_MAX_UNITS, 5, 1), false));
-
-    std::vector<BYTE> units;
-    AddStitch(units, 3, 4);
-    AddCommand(units, KST_END);
-    seeds.push_back(PlainSeed("one stitch", host::WritePlainDesign(Parts({5}, units))));
-    units.clear();
-    AddCommand(units, KST_END);
-    seeds.push_back(PlainSeed("end code only", host::WritePlainDesign(Parts({5}, units))));
-
-    units = BlockUnits(2, 3);
+    std::vector<fuzz::Seed> seeds = {
+        Seed("sample 4 colours", Sample(false, 4, 0, -1, 1)),
+        Seed("sample 3 colours, odd units", Sample(false, 3, 301, 2, 1)),
+        Seed("sample 12 colours, no records", Sample(false, 12, 0, 0, 1)),
+        Seed("sample large hoop", Sample(false, 6, 0, -1, KST_HOOP_LARGE)),
+        Seed("sample 78 colours", Sample(false, 78, 2400, 78, 1)),
+        Seed("sample at the upper bounds", Sample(false, KST_MAX_COLORS, KST_MAX_UNITS, 5, 1),
+             false, false),
+        Seed("end code only", host::WritePlainDesign(Parts({5}, BlockUnits(1, 0)))),
+        Seed("one stitch", host::WritePlainDesign(Parts({5}, BlockUnits(1, 1))))};
+    std::vector<BYTE> units = BlockUnits(2, 3);
     units.resize(units.size() - 2);
-    seeds.push_back(PlainSeed("no end code", host::WritePlainDesign(Parts({5, 6}, units))));
+    seeds.push_back(Seed("no end code", host::WritePlainDesign(Parts({5, 6}, units))));
 
     // Every command: jumps whose displacements look like commands, the alternative codes and
     // unknown commands.
@@ -183,20 +145,20 @@ inline std::vector<fuzz::Seed> PlainSeeds() {
     AddCommand(units, KST_COLOR_CHANGE, -100, 100);
     AddStitch(units, 2, 2);
     AddCommand(units, KST_END);
-    seeds.push_back(PlainSeed("every command", host::WritePlainDesign(Parts({1, 2, 3}, units))));
+    seeds.push_back(Seed("every command", host::WritePlainDesign(Parts({1, 2, 3}, units))));
     // The same with the second jump's displacement reading as a colour change, not an end code:
     // passing over the first block from a later position must not take it for one.
     units[9] = KST_COLOR_CHANGE;
-    seeds.push_back(PlainSeed("jump displacements that read as colour changes",
-                              host::WritePlainDesign(Parts({1, 2, 3}, units))));
+    seeds.push_back(Seed("jump displacements that read as colour changes",
+                         host::WritePlainDesign(Parts({1, 2, 3}, units))));
 
     // Unassigned (-1) colour entries, which the division passes over into the type table.
     host::DesignParts parts = Parts({-1, 3, -1, -1}, BlockUnits(4, 2));
     parts.typeTable = {-1, -1, 9, -1};
-    seeds.push_back(PlainSeed("unassigned colours", host::WritePlainDesign(parts)));
+    seeds.push_back(Seed("unassigned colours", host::WritePlainDesign(parts)));
 
     // A trailer of several sections: two block-record sections, records outside the blocks,
-    // the large-hoop halves, an unknown type and an empty section.
+    // the large-hoop halves, an unknown type and an empty section; and an empty trailer.
     parts = Parts({1, 2, 3}, BlockUnits(3, 5));
     std::vector<BYTE> bytes = host::WritePlainDesign(parts);
     const std::vector<BYTE> half = Sample(false, 1, 20, 0, KST_HOOP_HALF);
@@ -208,23 +170,21 @@ inline std::vector<fuzz::Seed> PlainSeeds() {
                          {7, {1, 2, 3}},
                          {KST_SECTION_BLOCKS, host::RecordBlock({Record(1), Record(1)})},
                          {KST_SECTION_BLOCKS, {}}});
-    seeds.push_back(PlainSeed("six sections", bytes));
+    seeds.push_back(Seed("six sections", bytes));
     bytes = host::WritePlainDesign(parts);
     host::AppendTrailer(bytes, {});
-    seeds.push_back(PlainSeed("empty trailer", bytes));
+    seeds.push_back(Seed("empty trailer", bytes));
 
     // Stitch data overlapping the tables (any offset above 116 is allowed), with unassigned
     // colour entries running into it, and unit padding that the trailer follows.
     parts = Parts({-1, -1}, BlockUnits(2, 9));
     parts.records = {Record(0), Record(1)};
-    bytes = Relocated(host::WritePlainDesign(parts), KST_HEADER_SIZE + 1, 0xFF);
-    seeds.push_back(PlainSeed("stitch data at 117", bytes));
+    seeds.push_back(Seed("stitch data at 117", Relocated(parts, KST_HEADER_SIZE + 1)));
     units = BlockUnits(3, 1);
     units.insert(units.begin(), 40, 0xFF); // stitches that read as unassigned colour entries
     parts = Parts({-1, -1, -1}, units);
     parts.records = {Record(2)};
-    bytes = Relocated(host::WritePlainDesign(parts), KST_HEADER_SIZE + 4, 0xFF);
-    seeds.push_back(PlainSeed("stitches read as colours", bytes));
+    seeds.push_back(Seed("stitches read as colours", Relocated(parts, KST_HEADER_SIZE + 4)));
 
     // A first block that takes the needle far from the origin, so that the part starting with
     // the second block begins with a long run of jumps: at the unit limit, and a small one.
@@ -234,26 +194,21 @@ inline std::vector<fuzz::Seed> PlainSeeds() {
             AddStitch(units, 127, s % 2 ? -127 : 127);
         AddCommand(units, KST_COLOR_CHANGE, 0, 0);
         AddCommand(units, KST_END);
-        seeds.push_back(PlainSeed("needle far out, " + std::to_string(units.size() / 2) + " units",
-                                  host::WritePlainDesign(Parts({4, 5}, units)), stitches < 1000));
+        seeds.push_back(Seed("needle far out, " + std::to_string(stitches) + " stitches",
+                             host::WritePlainDesign(Parts({4, 5}, units)), false, stitches < 1000));
     }
     return seeds;
-}
-
-inline fuzz::Seed ExtendedSeed(const std::string& name, const std::vector<BYTE>& bytes) {
-    return {name, FixedTime(bytes), ExtendedFields(bytes)};
 }
 
 // Valid extended designs: samples for the ordinary and the large two-position hoop, and
 // large-hoop designs whose division point lies where the halves are hard to cut.
 inline std::vector<fuzz::Seed> ExtendedSeeds() {
-    std::vector<fuzz::Seed> seeds;
-    seeds.push_back(ExtendedSeed("extended 4 colours", Sample(true, 4, 0, -1, 1)));
-    seeds.push_back(ExtendedSeed("extended no records", Sample(true, 3, 301, 0, 2)));
-    seeds.push_back(ExtendedSeed("large hoop", Sample(true, 6, 0, -1, KST_HOOP_LARGE)));
-    seeds.push_back(ExtendedSeed("large hoop, one colour", Sample(true, 1, 0, 0, KST_HOOP_LARGE)));
-    seeds.push_back(
-        ExtendedSeed("large hoop, 78 colours", Sample(true, 78, 2400, 78, KST_HOOP_LARGE)));
+    std::vector<fuzz::Seed> seeds = {
+        Seed("extended 4 colours", Sample(true, 4, 0, -1, 1), true),
+        Seed("extended no records", Sample(true, 3, 301, 0, 2), true),
+        Seed("large hoop", Sample(true, 6, 0, -1, KST_HOOP_LARGE), true),
+        Seed("large hoop, one colour", Sample(true, 1, 0, 0, KST_HOOP_LARGE), true),
+        Seed("large hoop, 78 colours", Sample(true, 78, 2400, 78, KST_HOOP_LARGE), true)};
 
     // Division points at the edges: none, the jump command itself, inside a run of stitches,
     // the last unit, past the last unit, negative.
@@ -274,11 +229,10 @@ inline std::vector<fuzz::Seed> ExtendedSeeds() {
     AddStitch(parts.units, -3, -3);
     AddCommand(parts.units, KST_END);
     const LONG units = static_cast<LONG>(parts.units.size() / 2);
-    const LONG points[] = {0, 1, 2, 4, 8, 9, units - 1, units, 0x7FFFFFFF, -1};
-    for (LONG point : points) {
+    for (LONG point : {0, 1, 2, 4, 8, 9, units - 1, units, 0x7FFFFFFF, -1}) {
         parts.divisionPoint = point;
-        seeds.push_back(ExtendedSeed("division point " + std::to_string(point),
-                                     host::WriteExtendedDesign(parts)));
+        seeds.push_back(Seed("division point " + std::to_string(point),
+                             host::WriteExtendedDesign(parts), true));
     }
     return seeds;
 }
@@ -287,23 +241,22 @@ inline std::vector<fuzz::Seed> ExtendedSeeds() {
 inline std::vector<fuzz::Seed> WithBrokenSeeds(std::vector<fuzz::Seed> seeds) {
     const std::vector<BYTE> one = host::WritePlainDesign(Parts({5}, BlockUnits(1, 1)));
     seeds.push_back({"empty", {}, {}});
-    seeds.push_back({"header only",
-                     FixedTime(std::vector<BYTE>(one.begin(), one.begin() + KST_HEADER_SIZE)),
-                     {0, 4, 24, 28, 32}});
-    seeds.push_back({"no stitch data",
-                     FixedTime(std::vector<BYTE>(one.begin(), one.begin() + GetLong(one, 0))),
-                     {0, 4, 24, 28, 32}});
+    for (size_t cut : {size_t{KST_HEADER_SIZE}, size_t(KST_HEADER_SIZE + 8)})
+        seeds.push_back(Seed("cut at " + std::to_string(cut), {one.begin(), one.begin() + cut}));
     return seeds;
 }
 
-// Runs this program's target over the seeds and their mutations, and prints how far its inputs
-// reached.
-inline fuzz::Report RunTarget(const char* target, const std::vector<fuzz::Seed>& seeds,
-                              long iterations) {
-    const fuzz::Report report =
-        fuzz::Run(LLVMFuzzerTestOneInput, seeds, DesignOptions(target, iterations));
-    std::printf("%s: %s\n", target, report.Text().c_str());
-    return report;
+// Runs this program's target over the seeds and their mutations, with the byte and field values
+// that mean something in a design: the command codes, the colour and block-record limit and one
+// past it, the unit limit and one past it. Returns the number of inputs.
+inline long RunTarget(const char* target, const std::vector<fuzz::Seed>& seeds, long iterations) {
+    fuzz::Options options;
+    options.target = target;
+    options.iterations = iterations;
+    options.bytes = {KST_COLOR_CHANGE, KST_JUMP, KST_COLOR_CHANGE_ALT, KST_JUMP_ALT, KST_END};
+    options.values = {KST_HEADER_SIZE, KST_HEADER_SIZE + 1, KST_MAX_COLORS,      KST_MAX_COLORS + 1,
+                      KST_MAX_UNITS,   KST_MAX_UNITS + 1,   KST_WORK_BUFFER_SIZE};
+    return fuzz::Run(seeds, options);
 }
 
 } // namespace fuzzdesign

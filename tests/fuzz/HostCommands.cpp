@@ -5,8 +5,6 @@
 // test runs only a handful of inputs.
 #include "stdafx.h"
 #include "fuzz/DesignSeeds.h"
-#include "fuzz/FuzzDriver.h"
-#include "fuzz/HostChecks.h"
 #include "support/TestSupport.h"
 
 #include <cstdio>

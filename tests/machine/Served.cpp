@@ -2,7 +2,7 @@
 // through VANTEL_MACHINE=unix:PATH; the panel and the listing commands of the host.
 #include "support/MachineSupport.h"
 
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 
 #include <gtest/gtest.h>
 
@@ -98,11 +98,11 @@ TEST(ServedMachine, TwoProcessesShareOneMachine) {
     ServedMachine served(dir);
     ASSERT_TRUE(served.ready) << "vantel machine serve did not start";
     std::string error;
-    ASSERT_TRUE(emu::SelectMachine("unix:" + served.socket, &error)) << error;
+    ASSERT_TRUE(emu::SelectDevice("unix:" + served.socket, &error)) << error;
     {
         Port port;
         ASSERT_TRUE(port.Ok()) << port.OpenError();
-        machine::Endpoint* remote = emu::SelectedMachine().get();
+        machine::Endpoint* remote = plug::SelectedMachine().get();
         remote->SetCompletion(Completion::Alternate); // the pending path over the socket too
         ASSERT_TRUE(port.SendDesign(1, "parent.kst", kParentDesign));
         remote->SetCompletion(Completion::AtOnce);
@@ -140,21 +140,21 @@ TEST(ServedMachine, TwoProcessesShareOneMachine) {
               0);
     EXPECT_EQ(listing, "EMB\\\n  child.kst  " + std::to_string(kChildDesign.size()) +
                            "\n  parent.kst  " + std::to_string(kParentDesign.size()) + "\n");
-    emu::SelectMachine(std::shared_ptr<Endpoint>());
+    plug::SelectMachine(std::shared_ptr<Endpoint>());
 }
 
 TEST(ServedMachine, NoServerMeansNoDevice) {
     TempDir dir;
     std::string error;
-    ASSERT_TRUE(emu::SelectMachine("unix:" + dir.File("nobody.sock"), &error));
+    ASSERT_TRUE(emu::SelectDevice("unix:" + dir.File("nobody.sock"), &error));
     EXPECT_TRUE(FindDevicePath().empty());
-    EXPECT_FALSE(emu::SelectMachine("serial:COM1", &error));
+    EXPECT_FALSE(emu::SelectDevice("serial:COM1", &error));
     EXPECT_NE(error.find("VANTEL_MACHINE"), std::string::npos);
     EXPECT_EQ(RunCommand(std::string(VANTEL_HOST_EXE) + " machine panel --socket " +
                          Quote(dir.File("nobody.sock")) + " status 2>/dev/null"),
               1)
         << "the panel of a machine nobody serves";
-    emu::SelectMachine(std::shared_ptr<Endpoint>());
+    plug::SelectMachine(std::shared_ptr<Endpoint>());
 }
 
 TEST(ServedMachine, AProcessFindsTheEmbeddedMachineOfItsStorageFolder) {
@@ -171,12 +171,12 @@ TEST(ServedMachine, AProcessFindsTheEmbeddedMachineOfItsStorageFolder) {
         << listing;
     // The same folder selected in this process holds the design too.
     std::string error;
-    ASSERT_TRUE(emu::SelectMachine("embedded:" + storage, &error)) << error;
+    ASSERT_TRUE(emu::SelectDevice("embedded:" + storage, &error)) << error;
     {
         Port port;
         std::vector<uint8_t> back;
         ASSERT_TRUE(port.ReceiveDesign(1, "child.kst", &back));
         EXPECT_EQ(back, kChildDesign);
     }
-    emu::SelectMachine(std::shared_ptr<Endpoint>());
+    plug::SelectMachine(std::shared_ptr<Endpoint>());
 }

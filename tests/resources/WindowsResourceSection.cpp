@@ -29,50 +29,35 @@ public:
     explicit PeResourceReader(const std::vector<uint8_t>& file) : m_file(file) {}
 
     std::string Read(std::vector<PeResource>& out) {
-        DWORD dwPe = 0, dwSignature = 0;
-        WORD wSections = 0, wOptional = 0, wMagic = 0;
-        if (!Dword(0x3C, dwPe) || !Dword(dwPe, dwSignature) || dwSignature != 0x4550 ||
-            !Word(dwPe + 6, wSections) || !Word(dwPe + 20, wOptional) || !Word(dwPe + 24, wMagic) ||
-            (wMagic != 0x10B && wMagic != 0x20B))
+        const DWORD dwPe = Dword(0x3C);
+        const WORD wMagic = Word(dwPe + 24);
+        if (Dword(dwPe) != 0x4550 || (wMagic != 0x10B && wMagic != 0x20B))
             return "not a PE file";
-        const size_t optional = dwPe + 24;
-        const size_t directories = optional + (wMagic == 0x10B ? 96 : 112);
-        if (!Dword(directories + 2 * 8, m_dwRsrcRva) || m_dwRsrcRva == 0)
+        m_wSections = Word(dwPe + 6);
+        m_sections = dwPe + 24 + Word(dwPe + 20);
+        const DWORD dwRsrcRva = Dword(dwPe + 24 + (wMagic == 0x10B ? 96 : 112) + 2 * 8);
+        if (m_bPastTheEnd || dwRsrcRva == 0 || !Offset(dwRsrcRva, m_base))
             return "no resource directory";
-        m_sections = optional + wOptional;
-        m_wSections = wSections;
-        size_t base = 0;
-        if (!Offset(m_dwRsrcRva, base))
-            return "the resource directory lies outside every section";
-        m_base = base;
-        return Directory(0, 0, 0, 0, out);
+        const std::string error = Directory(0, 0, 0, 0, out);
+        return m_bPastTheEnd ? "a read past the end of the file" : error;
     }
 
 private:
     // Level 0 lists types, 1 identifiers, 2 languages; the language level leads to the data.
     std::string Directory(DWORD dwAt, int nLevel, WORD wType, WORD wID,
                           std::vector<PeResource>& out) {
-        WORD wNamed = 0, wIds = 0;
-        if (nLevel > 2 || !Word(m_base + dwAt + 12, wNamed) || !Word(m_base + dwAt + 14, wIds))
-            return "a malformed resource directory";
-        if (wNamed != 0)
+        if (Word(m_base + dwAt + 12) != 0)
             return "a resource named by a string";
-        for (WORD i = 0; i < wIds; ++i) {
-            DWORD dwName = 0, dwTarget = 0;
-            if (!Dword(m_base + dwAt + 16 + i * 8, dwName) ||
-                !Dword(m_base + dwAt + 20 + i * 8, dwTarget))
-                return "a malformed resource entry";
-            const bool bDirectory = (dwTarget & 0x80000000) != 0;
-            if (bDirectory != (nLevel < 2))
+        const WORD wIds = Word(m_base + dwAt + 14);
+        for (WORD i = 0; i < wIds && !m_bPastTheEnd; ++i) {
+            const WORD wName = Word(m_base + dwAt + 16 + i * 8);
+            const DWORD dwTarget = Dword(m_base + dwAt + 20 + i * 8);
+            if (((dwTarget & 0x80000000) != 0) != (nLevel < 2))
                 return "a resource tree of the wrong depth";
-            const WORD wName = static_cast<WORD>(dwName);
-            std::string error;
-            if (nLevel == 0)
-                error = Directory(dwTarget & 0x7FFFFFFF, 1, wName, 0, out);
-            else if (nLevel == 1)
-                error = Directory(dwTarget & 0x7FFFFFFF, 2, wType, wName, out);
-            else
-                error = Data(dwTarget, wType, wID, out);
+            const std::string error =
+                nLevel < 2 ? Directory(dwTarget & 0x7FFFFFFF, nLevel + 1,
+                                       nLevel == 0 ? wName : wType, nLevel == 1 ? wName : wID, out)
+                           : Data(dwTarget, wType, wID, out);
             if (!error.empty())
                 return error;
         }
@@ -80,10 +65,9 @@ private:
     }
 
     std::string Data(DWORD dwEntry, WORD wType, WORD wID, std::vector<PeResource>& out) {
-        DWORD dwRva = 0, dwSize = 0;
         size_t at = 0;
-        if (!Dword(m_base + dwEntry, dwRva) || !Dword(m_base + dwEntry + 4, dwSize) ||
-            !Offset(dwRva, at) || at + dwSize > m_file.size())
+        const DWORD dwSize = Dword(m_base + dwEntry + 4);
+        if (!Offset(Dword(m_base + dwEntry), at) || at + dwSize > m_file.size())
             return "resource data outside the file";
         out.push_back(
             {wType, wID, std::vector<uint8_t>(m_file.begin() + at, m_file.begin() + at + dwSize)});
@@ -93,38 +77,34 @@ private:
     // The file offset of a relative virtual address, through the section table.
     bool Offset(DWORD dwRva, size_t& at) {
         for (WORD i = 0; i < m_wSections; ++i) {
-            DWORD dwSize = 0, dwVa = 0, dwRaw = 0, dwPointer = 0;
             const size_t header = m_sections + i * 40;
-            if (!Dword(header + 8, dwSize) || !Dword(header + 12, dwVa) ||
-                !Dword(header + 16, dwRaw) || !Dword(header + 20, dwPointer))
-                return false;
+            const DWORD dwVa = Dword(header + 12), dwRaw = Dword(header + 16);
             if (dwRva >= dwVa && dwRva - dwVa < dwRaw) {
-                at = dwPointer + (dwRva - dwVa);
+                at = Dword(header + 20) + (dwRva - dwVa);
                 return at < m_file.size();
             }
         }
         return false;
     }
 
-    bool Word(size_t at, WORD& w) const {
-        if (at + 2 > m_file.size())
-            return false;
-        w = static_cast<WORD>(m_file[at] | m_file[at + 1] << 8);
-        return true;
+    // A little-endian number of n bytes; past the end of the file 0, and the file is refused.
+    DWORD Number(size_t at, int n) {
+        DWORD dw = 0;
+        if (at + n > m_file.size())
+            m_bPastTheEnd = true;
+        else
+            for (int i = n - 1; i >= 0; --i)
+                dw = dw << 8 | m_file[at + i];
+        return dw;
     }
-    bool Dword(size_t at, DWORD& dw) const {
-        WORD wLow = 0, wHigh = 0;
-        if (!Word(at, wLow) || !Word(at + 2, wHigh))
-            return false;
-        dw = wLow | static_cast<DWORD>(wHigh) << 16;
-        return true;
-    }
+    WORD Word(size_t at) { return static_cast<WORD>(Number(at, 2)); }
+    DWORD Dword(size_t at) { return Number(at, 4); }
 
     const std::vector<uint8_t>& m_file;
-    DWORD m_dwRsrcRva = 0;
     size_t m_sections = 0;
     WORD m_wSections = 0;
     size_t m_base = 0;
+    bool m_bPastTheEnd = false;
 };
 
 // The template the resource compiler lays out for a table: the library's own, with the names

@@ -1,6 +1,6 @@
 #include "support/MachineSupport.h"
 
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 #include <setupapi.h>
 
 #include <gtest/gtest.h>
@@ -38,19 +38,19 @@ void TestMachine::Plug(MachineOptions options) {
     std::string error;
     if (!m_machine->Start(&error))
         ADD_FAILURE() << "machine did not start: " << error;
-    m_deviceId = emu::SelectMachine(m_machine);
+    m_deviceId = plug::SelectMachine(m_machine);
 }
 
 TestMachine::~TestMachine() {
-    if (emu::SelectedMachine() == m_machine)
-        emu::SelectMachine(std::shared_ptr<Endpoint>());
+    if (plug::SelectedMachine() == m_machine)
+        plug::SelectMachine(std::shared_ptr<Endpoint>());
 }
 
 // ---------------------------------------------------------------------------------------
 // Device lookup and request blocks
 
 std::string FindDevicePath(DWORD index) {
-    GUID guid = emu::MachineInterfaceClass();
+    GUID guid = plug::MachineInterfaceClass();
     HDEVINFO set =
         SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE)

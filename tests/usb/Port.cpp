@@ -43,7 +43,7 @@ TEST_P(PortTest, RefusesAHeldDeviceAnInvalidWindowAndAMissingDevice) {
     m_machine->Unplug();
     EXPECT_EQ(m_comm.OpenPort(m_window, &m_cancel), -17);
     m_machine->Plug();
-    emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+    plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
     EXPECT_EQ(m_comm.OpenPort(m_window, &m_cancel), -17);
     EXPECT_FALSE(m_comm.IsOpen());
 }

@@ -6,7 +6,7 @@
 #include "usb/UsbComm.h"
 
 #include <emu_desktop.h>
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 
 #include "support/MachineSupport.h"
 
@@ -104,7 +104,7 @@ class UsbTest : public ::testing::TestWithParam<Completion> {
 protected:
     UsbTest()
         : m_hooked(std::make_shared<HookedMachine>(m_machine.Shared())), m_cancel(FALSE, TRUE) {
-        m_deviceId = emu::SelectMachine(m_hooked);
+        m_deviceId = plug::SelectMachine(m_hooked);
         m_hooked->SetCompletion(GetParam());
         m_window = CreateWindowExA(0, "Static", "usb", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                    nullptr, nullptr);
@@ -112,8 +112,8 @@ protected:
     ~UsbTest() override {
         m_comm.ClosePort();
         DestroyWindow(m_window);
-        if (emu::SelectedMachine() == m_hooked)
-            emu::SelectMachine(std::shared_ptr<machine::Endpoint>());
+        if (plug::SelectedMachine() == m_hooked)
+            plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
     }
 
     // Opens the port with the cancel event and starts a fresh trace.

@@ -8,8 +8,11 @@
 //                                   "shot ID X Y W H CAPTION" (its place on the screen) and
 //                                   waits for a line on standard input (the picture taken)
 //                                   before it closes the dialog. Its last line is "done".
-//   vantel_wine_test doctor VANTEL  runs "VANTEL doctor", waits for its message box, checks
-//                                   its caption and text, presses OK and checks exit status 1.
+//   vantel_wine_test commands VANTEL
+//                                   runs "VANTEL doctor", "mkdir", "rm" and "pick" (whose
+//                                   dialogs a thread of VANTEL works) without the driver: waits
+//                                   for the message box of each, checks its caption and text,
+//                                   presses OK and checks exit status 1.
 //
 // Every check prints a line "ok ..." or "FAIL ..."; a line "wine: ..." names a behaviour in
 // which Wine is known to differ from Windows (checked as Windows behaves when not under Wine).
@@ -218,28 +221,30 @@ BOOL CALLBACK FindMessageBox(HWND hwnd, LPARAM lParam) {
     return FALSE;
 }
 
-int RunDoctor(const char* lpszVantel) {
-    std::string command = std::string("\"") + lpszVantel + "\" doctor";
+// Runs "VANTEL ARGUMENTS" without the machine's driver: it must show the message box of the driver
+// troubleshooting (answered with OK) and exit with 1.
+void RunWithoutDriver(const std::string& vantel, const std::string& arguments) {
+    const std::string what = "vantel " + arguments;
+    std::string command = "\"" + vantel + "\" " + arguments;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!::CreateProcessA(NULL, &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
         Check(false, "start " + command);
-        return 1;
+        return;
     }
-    // Its dialog "Search USB Driver" comes first, then the message box with the finding.
     FOUNDBOX found = {pi.dwProcessId, NULL};
     const DWORD kPatience = 60000;
     DWORD dwStart = ::GetTickCount();
     while (found.hBox == NULL && ::GetTickCount() - dwStart < kPatience &&
            ::WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT)
         ::EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&found));
-    Check(found.hBox != NULL, "vantel doctor shows a message box");
+    Check(found.hBox != NULL, what + " shows a message box");
     if (found.hBox != NULL) {
         std::string text = TextOf(::GetDlgItem(found.hBox, 0xFFFF));
         Check(TextOf(found.hBox) == "Search USB Driver" &&
                   text == "The USB driver was not found. Install the USB driver.",
-              "\"" + TextOf(found.hBox) + "\": \"" + text + "\"");
+              what + ": \"" + TextOf(found.hBox) + "\": \"" + text + "\"");
         DWORD_PTR dwResult = 0;
         ::SendMessageTimeoutA(::GetDlgItem(found.hBox, IDOK), BM_CLICK, 0, 0, SMTO_NORMAL,
                               kPatience, &dwResult);
@@ -249,9 +254,18 @@ int RunDoctor(const char* lpszVantel) {
         ::GetExitCodeProcess(pi.hProcess, &dwExit);
     else
         ::TerminateProcess(pi.hProcess, 3);
-    Check(dwExit == 1, "vantel doctor exits with 1 (no driver), got " + std::to_string(dwExit));
+    Check(dwExit == 1, what + " exits with 1 (no driver), got " + std::to_string(dwExit));
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
+}
+
+int RunCommands(const char* lpszVantel) {
+    // doctor: its dialog "Search USB Driver" comes first, then the message box with the finding.
+    // mkdir: the folder to make the new one in cannot be listed. rm: "Delete" is pressed by the
+    // command's own thread, then the deletion fails. pick: the browser shows an empty root, the
+    // command's thread finds no folder in it and closes it.
+    for (const char* arguments : {"doctor", "mkdir \\EMB NEW", "rm \\EMB\\A.KST", "pick EMB A.KST"})
+        RunWithoutDriver(lpszVantel, arguments);
     return g_nFailures == 0 ? 0 : 1;
 }
 
@@ -260,8 +274,8 @@ int RunDoctor(const char* lpszVantel) {
 int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "dialogs") == 0)
         return RunDialogs(argv[2]);
-    if (argc == 3 && strcmp(argv[1], "doctor") == 0)
-        return RunDoctor(argv[2]);
-    fprintf(stderr, "usage: vantel_wine_test dialogs DLL | doctor VANTEL.EXE\n");
+    if (argc == 3 && strcmp(argv[1], "commands") == 0)
+        return RunCommands(argv[2]);
+    fprintf(stderr, "usage: vantel_wine_test dialogs DLL | commands VANTEL.EXE\n");
     return 2;
 }

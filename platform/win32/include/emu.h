@@ -1,6 +1,6 @@
 // The emulation's own interface: what Windows gets from outside the process (the clock's
-// scale, and later devices and the desktop). Only the platform layer, machine/, host/ and
-// tests use it; the system code never does.
+// scale, the devices and the desktop). Only the platform layer, the plug of the simulated
+// machine, the host and the tests use it; the system code never does.
 #pragma once
 
 #include "windef.h"

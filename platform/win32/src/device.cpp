@@ -10,9 +10,6 @@
 
 #include <windows.h>
 
-#include "machine/Connect.h"
-#include "machine/Wire.h"
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -62,28 +59,6 @@ DWORD ErrorFromStatus(ULONG_PTR status) {
     return ERROR_GEN_FAILURE;
 }
 
-DWORD ErrorFromIo(machine::IoError error) {
-    switch (error) {
-    case machine::IoError::None:
-        return ERROR_SUCCESS;
-    case machine::IoError::InvalidParameter:
-        return ERROR_INVALID_PARAMETER;
-    case machine::IoError::InvalidFunction:
-        return ERROR_INVALID_FUNCTION;
-    case machine::IoError::BufferTooSmall:
-        return ERROR_INSUFFICIENT_BUFFER;
-    case machine::IoError::Failed:
-        return ERROR_GEN_FAILURE;
-    case machine::IoError::Gone:
-        return ERROR_DEVICE_NOT_CONNECTED;
-    case machine::IoError::SharingViolation:
-        return ERROR_SHARING_VIOLATION;
-    case machine::IoError::NotFound:
-        return ERROR_FILE_NOT_FOUND;
-    }
-    return ERROR_GEN_FAILURE;
-}
-
 // The OVERLAPPED records of every request still pending in the process. Their Internal and
 // InternalHigh fields are written under this lock.
 struct PendingTable {
@@ -103,18 +78,19 @@ struct DeviceRecord {
     int id = 0;
     GUID interfaceClass{};
     std::string path;
-    std::shared_ptr<machine::Endpoint> endpoint;
+    std::shared_ptr<DeviceEndpoint> endpoint;
     bool plugged = true;                            // guarded by the registry's lock
     std::vector<std::weak_ptr<DeviceObject>> opens; // guarded by the registry's lock
 };
 
 struct Registry {
     std::mutex mutex;
-    std::mutex choosing; // held while the driver's machine is being chosen
+    std::mutex choosing; // held while the driver's device is being chosen
     std::vector<std::shared_ptr<DeviceRecord>> devices;
     int nextId = 1;
-    bool chosen = false; // the driver's machine was chosen (or a device plugged in)
-    int selected = 0;    // the device of the driver's machine
+    DeviceProvider provider;
+    bool chosen = false; // the driver's device was chosen (or a device plugged in)
+    int selected = 0;    // the driver's device
 };
 
 Registry& Devices() {
@@ -325,13 +301,12 @@ private:
             return Fail(ERROR_IO_PENDING);
         }
         lock.unlock();
-        machine::IoResult result = Execute(op);
-        if (result.error == machine::IoError::Gone)
+        DeviceResult result = Execute(op);
+        if (result.error == ERROR_DEVICE_NOT_CONNECTED)
             MarkRemoved();
-        DWORD error = ErrorFromIo(result.error);
-        Complete(op, error, result.moved);
-        if (error != ERROR_SUCCESS)
-            return Fail(error);
+        Complete(op, result.error, result.moved);
+        if (result.error != ERROR_SUCCESS)
+            return Fail(result.error);
         if (bytes != nullptr)
             *bytes = result.moved;
         SetLastError(ERROR_SUCCESS);
@@ -352,7 +327,7 @@ private:
         }
     }
 
-    machine::IoResult Execute(const Op& op) {
+    DeviceResult Execute(const Op& op) {
         switch (op.kind) {
         case Op::Control:
             return m_endpoint->Control(m_openId, op.code, op.in.empty() ? nullptr : op.in.data(),
@@ -362,7 +337,7 @@ private:
         case Op::Read:
             return m_endpoint->Read(m_openId, op.buffer, op.size);
         }
-        return machine::IoResult{machine::IoError::Failed, 0};
+        return DeviceResult{ERROR_GEN_FAILURE, 0};
     }
 
     // Records the outcome and wakes whoever waits for it.
@@ -414,10 +389,10 @@ private:
             m_queue.pop_front();
             m_runningOverlapped = op.overlapped;
             lock.unlock();
-            machine::IoResult result = Execute(op);
-            if (result.error == machine::IoError::Gone)
+            DeviceResult result = Execute(op);
+            if (result.error == ERROR_DEVICE_NOT_CONNECTED)
                 MarkRemoved();
-            Complete(op, ErrorFromIo(result.error), result.moved);
+            Complete(op, result.error, result.moved);
             lock.lock();
             m_runningOverlapped = nullptr;
         }
@@ -445,7 +420,7 @@ private:
     }
 
     const std::shared_ptr<DeviceRecord> m_record;
-    const std::shared_ptr<machine::Endpoint> m_endpoint;
+    const std::shared_ptr<DeviceEndpoint> m_endpoint;
     const uint64_t m_openId;
     const DWORD m_access;
     const bool m_overlapped;
@@ -465,7 +440,7 @@ private:
 // The table of devices
 
 int PlugLocked(Registry& registry, const GUID& interfaceClass,
-               std::shared_ptr<machine::Endpoint> endpoint) {
+               std::shared_ptr<DeviceEndpoint> endpoint) {
     auto record = std::make_shared<DeviceRecord>();
     record->id = registry.nextId++;
     record->interfaceClass = interfaceClass;
@@ -483,32 +458,37 @@ std::shared_ptr<DeviceRecord> FindLocked(Registry& registry, int id) {
     return nullptr;
 }
 
-// The first device call of the process plugs in the machine VANTEL_MACHINE selects.
-void EnsureDriverMachine() {
+// The first device call of the process plugs in the device that the provider makes for
+// VANTEL_MACHINE; with no provider registered there is none.
+void EnsureDriverDevice() {
     Registry& registry = Devices();
     std::lock_guard<std::mutex> choosing(registry.choosing);
+    DeviceProvider provider;
     {
         std::lock_guard<std::mutex> lock(registry.mutex);
         if (registry.chosen)
             return;
+        provider = registry.provider;
     }
-    const char* selection = std::getenv("VANTEL_MACHINE");
-    std::string error;
-    std::shared_ptr<machine::Endpoint> endpoint =
-        machine::ConnectMachine(selection != nullptr ? selection : "", &error);
-    if (!error.empty())
-        std::fprintf(stderr, "vantel: no machine: %s\n", error.c_str());
+    std::shared_ptr<DeviceEndpoint> endpoint;
+    if (provider.connect) {
+        const char* selection = std::getenv("VANTEL_MACHINE");
+        std::string error;
+        endpoint = provider.connect(selection != nullptr ? selection : "", &error);
+        if (!error.empty())
+            std::fprintf(stderr, "vantel: no machine: %s\n", error.c_str());
+    }
     std::lock_guard<std::mutex> lock(registry.mutex);
     if (registry.chosen)
         return;
     registry.chosen = true;
     if (endpoint)
-        registry.selected = PlugLocked(registry, MachineInterfaceClass(), std::move(endpoint));
+        registry.selected = PlugLocked(registry, provider.interfaceClass, std::move(endpoint));
 }
 
 std::shared_ptr<KernelObject> OpenDevicePath(const std::string& path, DWORD access, DWORD share,
                                              DWORD disposition, DWORD flags, DWORD* error) {
-    EnsureDriverMachine();
+    EnsureDriverDevice();
     Registry& registry = Devices();
     std::shared_ptr<DeviceRecord> record;
     {
@@ -531,9 +511,9 @@ std::shared_ptr<KernelObject> OpenDevicePath(const std::string& path, DWORD acce
         return nullptr;
     }
     uint64_t openId = 0;
-    machine::IoError opened = record->endpoint->Open(access, share, &openId);
-    if (opened != machine::IoError::None) {
-        *error = opened == machine::IoError::Gone ? ERROR_FILE_NOT_FOUND : ErrorFromIo(opened);
+    DWORD opened = record->endpoint->Open(access, share, &openId);
+    if (opened != ERROR_SUCCESS) {
+        *error = opened == ERROR_DEVICE_NOT_CONNECTED ? ERROR_FILE_NOT_FOUND : opened;
         return nullptr;
     }
     auto device =
@@ -564,7 +544,7 @@ bool SameGuid(const GUID& a, const GUID& b) {
 }
 
 std::vector<DeviceInterfaceInfo> ListDeviceInterfaces() {
-    EnsureDriverMachine();
+    EnsureDriverDevice();
     std::vector<std::shared_ptr<DeviceRecord>> records;
     {
         Registry& registry = Devices();
@@ -593,16 +573,23 @@ std::vector<DeviceInterfaceInfo> ListDeviceInterfaces() {
 // ---------------------------------------------------------------------------------------
 // emu::
 
-GUID MachineInterfaceClass() {
-    GUID guid;
-    guid.Data1 = machine::kInterfaceClass.data1;
-    guid.Data2 = machine::kInterfaceClass.data2;
-    guid.Data3 = machine::kInterfaceClass.data3;
-    std::memcpy(guid.Data4, machine::kInterfaceClass.data4, sizeof guid.Data4);
-    return guid;
+DeviceEndpoint::~DeviceEndpoint() = default;
+
+bool DeviceEndpoint::NextAnswersLater() {
+    return false;
 }
 
-int PlugDevice(const GUID& interfaceClass, std::shared_ptr<machine::Endpoint> endpoint) {
+bool DeviceEndpoint::Held() {
+    return false;
+}
+
+int DeviceEndpoint::Subscribe(std::function<void()>) {
+    return 0;
+}
+
+void DeviceEndpoint::Unsubscribe(int) {}
+
+int PlugDevice(const GUID& interfaceClass, std::shared_ptr<DeviceEndpoint> endpoint) {
     if (!endpoint)
         return 0;
     internal::Registry& registry = internal::Devices();
@@ -638,7 +625,14 @@ std::string DevicePath(int id) {
     return record ? record->path : std::string();
 }
 
-int SelectMachine(std::shared_ptr<machine::Endpoint> endpoint) {
+DeviceProvider SetDeviceProvider(DeviceProvider provider) {
+    internal::Registry& registry = internal::Devices();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    std::swap(registry.provider, provider);
+    return provider;
+}
+
+int SelectDevice(const GUID& interfaceClass, std::shared_ptr<DeviceEndpoint> endpoint) {
     internal::Registry& registry = internal::Devices();
     std::lock_guard<std::mutex> choosing(registry.choosing);
     int previous;
@@ -648,7 +642,7 @@ int SelectMachine(std::shared_ptr<machine::Endpoint> endpoint) {
         registry.chosen = true;
         previous = registry.selected;
         if (endpoint)
-            id = internal::PlugLocked(registry, MachineInterfaceClass(), std::move(endpoint));
+            id = internal::PlugLocked(registry, interfaceClass, std::move(endpoint));
         registry.selected = id;
     }
     if (previous != 0)
@@ -656,20 +650,30 @@ int SelectMachine(std::shared_ptr<machine::Endpoint> endpoint) {
     return id;
 }
 
-bool SelectMachine(const std::string& selection, std::string* error) {
+bool SelectDevice(const std::string& selection, std::string* error) {
+    DeviceProvider provider;
+    {
+        internal::Registry& registry = internal::Devices();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        provider = registry.provider;
+    }
     std::string reason;
-    std::shared_ptr<machine::Endpoint> endpoint = machine::ConnectMachine(selection, &reason);
+    std::shared_ptr<DeviceEndpoint> endpoint;
+    if (provider.connect)
+        endpoint = provider.connect(selection, &reason);
+    else
+        reason = "this program has no device provider";
     if (!reason.empty()) {
         if (error != nullptr)
             *error = reason;
         return false;
     }
-    SelectMachine(std::move(endpoint));
+    SelectDevice(provider.interfaceClass, std::move(endpoint));
     return true;
 }
 
-std::shared_ptr<machine::Endpoint> SelectedMachine() {
-    internal::EnsureDriverMachine();
+std::shared_ptr<DeviceEndpoint> SelectedDevice() {
+    internal::EnsureDriverDevice();
     internal::Registry& registry = internal::Devices();
     std::lock_guard<std::mutex> lock(registry.mutex);
     auto record = internal::FindLocked(registry, registry.selected);

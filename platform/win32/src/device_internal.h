@@ -21,8 +21,8 @@ struct DeviceInterfaceInfo {
 };
 
 // Every device interface ever plugged in during this process, in plugging order; `present`
-// tells which are plugged in now. The driver's machine (VANTEL_MACHINE) is plugged in first
-// if nothing was plugged yet.
+// tells which are plugged in now. The driver's device (the provider's for VANTEL_MACHINE) is
+// plugged in first if nothing was plugged yet.
 std::vector<DeviceInterfaceInfo> ListDeviceInterfaces();
 
 bool SameGuid(const GUID& a, const GUID& b);

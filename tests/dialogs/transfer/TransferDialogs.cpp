@@ -272,6 +272,7 @@ TEST_P(ReceiveTest, WritesTempWithTheDesignsExtension) {
                   designs[file.substr(is + 1)])
             << file;
     }
+    ASSERT_FALSE(watch.texts.empty());
     EXPECT_EQ(watch.texts.back(), "Now Receiving : \\EMB\\" + asked.back());
 }
 

@@ -1,15 +1,14 @@
-// Extension modules and the chain of loaded libraries: where the framework finds a dialog
-// template or a bitmap by its identifier (the application first, then the libraries, newest
-// first, system libraries last), and what leaves the chain with its library.
+// Extension modules and the chain of loaded libraries: where the framework finds a resource by
+// its identifier (the application first, then the libraries, newest first), what leaves the
+// chain with its library, and the bitmap loaded through the chain.
 #include "platform/afx/DialogTestKit.h"
 
 #include <gtest/gtest.h>
 
 #include "resources/DesignImages.h"
+#include "resources/resource.h"
 
 #include <vector>
-
-using namespace dlgtest;
 
 namespace {
 
@@ -18,38 +17,14 @@ HMODULE Module(uintptr_t n) {
     return reinterpret_cast<HMODULE>(n * 0x100000);
 }
 
-void RegisterDialog(HMODULE module, WORD id, LPCSTR caption) {
-    static const DIALOGCONTROL ok = {IDOK, "Button", WS_VISIBLE | BS_DEFPUSHBUTTON, "OK", 5, 5,
-                                     40,   14};
-    DIALOGRESOURCE dialog = {id,  caption, WS_POPUP | WS_CAPTION, "MS Shell Dlg", 8, 0, 0, 60, 30,
-                             &ok, 1};
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(BuildDialogTemplate(dialog, bytes));
-    emu::RegisterResource(module, RT_DIALOG, id, bytes.data(), bytes.size());
-}
-
-// Opens the dialog by identifier and gives its caption, or "" when it could not be opened.
-class CCaptionDlg : public CDialog {
-public:
-    explicit CCaptionDlg(UINT id) : CDialog(id) {}
-    std::string caption;
-    BOOL OnInitDialog() override {
-        CDialog::OnInitDialog();
-        caption = TextOf(m_hWnd);
-        EndDialog(IDOK);
-        return TRUE;
-    }
-};
-
-std::string Open(UINT id) {
-    CCaptionDlg dialog(id);
-    return dialog.DoModal() == IDOK ? dialog.caption : "";
+HINSTANCE FoundIn(WORD id, LPCSTR type = RT_DIALOG) {
+    return AfxFindResourceHandle(MAKEINTRESOURCE(id), type);
 }
 
 class ResourceChain : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (uintptr_t n = 1; n <= 4; ++n)
+        for (uintptr_t n = 1; n <= 2; ++n)
             emu::UnregisterModuleResources(Module(n));
         emu::UnregisterResource(NULL, RT_DIALOG, 700);
         AfxTermExtensionModule(m_any, TRUE);
@@ -59,80 +34,28 @@ protected:
 
 } // namespace
 
-TEST_F(ResourceChain, LibraryTemplatesAreFoundOnlyWhileTheLibraryIsInTheChain) {
-    RegisterDialog(Module(1), 701, "From library one");
-    EXPECT_EQ("", Open(701));
-    EXPECT_EQ(NULL, AfxFindResourceHandle(MAKEINTRESOURCE(701), RT_DIALOG));
-
-    AFX_EXTENSION_MODULE state = {};
-    ASSERT_TRUE(AfxInitExtensionModule(state, Module(1)));
-    EXPECT_TRUE(state.bInitialized);
-    EXPECT_EQ(Module(1), state.hResource);
-    new CDynLinkLibrary(state);
-    EXPECT_EQ(Module(1), AfxFindResourceHandle(MAKEINTRESOURCE(701), RT_DIALOG));
-    EXPECT_EQ("From library one", Open(701));
-
-    AfxTermExtensionModule(state);
-    EXPECT_FALSE(state.bInitialized);
-    EXPECT_EQ("", Open(701));
-    AfxTermExtensionModule(state); // a second time changes nothing
-}
-
-TEST_F(ResourceChain, ApplicationFirstThenNewestLibraryThenSystemLibraries) {
-    AFX_EXTENSION_MODULE system = {}, older = {}, newer = {};
-    ASSERT_TRUE(AfxInitExtensionModule(system, Module(3)));
+TEST_F(ResourceChain, ApplicationFirstThenNewestLibrary) {
+    const BYTE data[4] = {};
+    for (uintptr_t n = 1; n <= 2; ++n)
+        emu::RegisterResource(Module(n), RT_DIALOG, 700, data, sizeof data);
+    EXPECT_EQ(NULL, FoundIn(700)); // no library in the chain yet
+    AFX_EXTENSION_MODULE older = {}, newer = {};
     ASSERT_TRUE(AfxInitExtensionModule(older, Module(1)));
     ASSERT_TRUE(AfxInitExtensionModule(newer, Module(2)));
     new CDynLinkLibrary(older);
     new CDynLinkLibrary(newer);
-    new CDynLinkLibrary(system, TRUE); // newest of all, but a system library
-    for (uintptr_t n = 1; n <= 3; ++n)
-        RegisterDialog(Module(n), 700, n == 1 ? "older" : n == 2 ? "newer" : "system");
-    EXPECT_EQ("newer", Open(700));
-    RegisterDialog(NULL, 700, "application");
-    EXPECT_EQ("application", Open(700));
+    EXPECT_EQ(Module(2), FoundIn(700));
+    emu::RegisterResource(NULL, RT_DIALOG, 700, data, sizeof data);
+    EXPECT_EQ(NULL, FoundIn(700)); // the application's own
     emu::UnregisterResource(NULL, RT_DIALOG, 700);
     AfxTermExtensionModule(newer);
-    EXPECT_EQ("older", Open(700));
+    EXPECT_FALSE(newer.bInitialized);
+    EXPECT_EQ(Module(1), FoundIn(700));
     AfxTermExtensionModule(older);
-    EXPECT_EQ("system", Open(700));
-    AfxTermExtensionModule(system);
-    EXPECT_EQ("", Open(700));
+    EXPECT_EQ(NULL, FoundIn(700));
 }
 
-TEST_F(ResourceChain, InitialisingTwiceKeepsTheFirstModuleAndNullIsRefused) {
-    AFX_EXTENSION_MODULE state = {};
-    EXPECT_FALSE(AfxInitExtensionModule(state, NULL));
-    EXPECT_FALSE(state.bInitialized);
-    ASSERT_TRUE(AfxInitExtensionModule(state, Module(1)));
-    EXPECT_TRUE(AfxInitExtensionModule(state, Module(2)));
-    EXPECT_EQ(Module(1), state.hModule);
-    AfxTermExtensionModule(state);
-}
-
-TEST_F(ResourceChain, TerminatingAllRemovesEveryLibrary) {
-    AFX_EXTENSION_MODULE one = {}, two = {};
-    ASSERT_TRUE(AfxInitExtensionModule(one, Module(1)));
-    ASSERT_TRUE(AfxInitExtensionModule(two, Module(2)));
-    new CDynLinkLibrary(one);
-    new CDynLinkLibrary(two);
-    RegisterDialog(Module(2), 702, "two");
-    EXPECT_EQ("two", Open(702));
-    AfxTermExtensionModule(one, TRUE);
-    EXPECT_EQ("", Open(702));
-}
-
-TEST_F(ResourceChain, ResourceHandleOfTheApplicationCanBeMoved) {
-    RegisterDialog(Module(4), 703, "resource module");
-    EXPECT_EQ("", Open(703));
-    AfxSetResourceHandle(Module(4));
-    EXPECT_EQ(Module(4), AfxGetResourceHandle());
-    EXPECT_EQ("resource module", Open(703));
-    AfxSetResourceHandle(NULL);
-    EXPECT_EQ("", Open(703));
-}
-
-TEST_F(ResourceChain, BitmapIsLoadedThroughTheChain) {
+TEST_F(ResourceChain, BitmapIsLoadedThroughTheChainAndCutIntoImages) {
     std::vector<BYTE> bits;
     ASSERT_TRUE(BuildDesignImages(bits));
     emu::RegisterResource(Module(1), RT_BITMAP, 704, bits.data(), bits.size());
@@ -142,12 +65,12 @@ TEST_F(ResourceChain, BitmapIsLoadedThroughTheChain) {
     AFX_EXTENSION_MODULE state = {};
     ASSERT_TRUE(AfxInitExtensionModule(state, Module(1)));
     new CDynLinkLibrary(state);
+    EXPECT_EQ(Module(1), FoundIn(704, RT_BITMAP));
     CBitmap bitmap;
     ASSERT_TRUE(bitmap.LoadBitmap(704));
-    BITMAP info = {};
-    ASSERT_NE(0, bitmap.GetBitmap(&info));
-    EXPECT_EQ(DESIGN_IMAGES_WIDTH, info.bmWidth);
-    EXPECT_EQ(DESIGN_IMAGES_HEIGHT, info.bmHeight);
-    EXPECT_FALSE(bitmap.LoadBitmap(704)); // holds one already
+    CImageList images;
+    ASSERT_TRUE(images.Create(16, 16, ILC_COLOR24, 13, 100));
+    EXPECT_EQ(0, images.Add(&bitmap, RGB(0, 0, 0)));
+    EXPECT_EQ(DESIGN_IMAGE_COUNT, images.GetImageCount());
     AfxTermExtensionModule(state);
 }

@@ -1,23 +1,24 @@
 // Helpers shared by the framework's window and dialog tests: dialog templates built from
-// tables, a watchdog that turns a hung modal loop into a failure, and a recorder of the
-// message boxes shown (which it answers).
+// tables, the shared watchdog that turns a hung modal loop into a failure, and a recorder of
+// the message boxes shown (which it answers).
 #pragma once
 
 #include "stdafx.h"
 
+#include <afxcmn.h>
 #include <emu_desktop.h>
 
 #include "resources/DialogTemplates.h"
+#include "support/UiDriver.h"
+#include "support/Watchdog.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace dlgtest {
+
+using testsupport::Watchdog;
+using ui::WindowText;
 
 // Identifiers of the standard test template.
 const int IDC_NAME = 100;
@@ -25,18 +26,23 @@ const int IDC_COUNT = 101;
 const int IDC_FLAG = 102;
 const int IDC_LABEL = 103;
 const int IDC_ACTION = 104;
+const int IDC_PROGRESS = 105;
+const int IDC_LIST = 106;
 
-// OK, Cancel, two edits, a check box, a static and a push button.
-inline const DIALOGRESOURCE& StandardDialog() {
+// OK, Cancel, two edits, a check box, a static, a push button, a progress bar and a list view;
+// its bytes are kept for the whole test program.
+inline LPCDLGTEMPLATE StandardTemplate() {
+    const DWORD kTab = WS_VISIBLE | WS_TABSTOP;
     static const DIALOGCONTROL controls[] = {
-        {IDOK, "Button", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK", 10, 80, 50, 14},
-        {IDCANCEL, "Button", WS_VISIBLE | WS_TABSTOP, "Cancel", 70, 80, 50, 14},
-        {IDC_NAME, "Edit", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, "", 10, 10, 100,
-         12},
-        {IDC_COUNT, "Edit", WS_VISIBLE | WS_BORDER | WS_TABSTOP, "", 10, 26, 100, 12},
-        {IDC_FLAG, "Button", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, "Flag", 10, 42, 100, 10},
+        {IDOK, "Button", kTab | BS_DEFPUSHBUTTON, "OK", 10, 80, 50, 14},
+        {IDCANCEL, "Button", kTab, "Cancel", 70, 80, 50, 14},
+        {IDC_NAME, "Edit", kTab | WS_BORDER | ES_AUTOHSCROLL, "", 10, 10, 100, 12},
+        {IDC_COUNT, "Edit", kTab | WS_BORDER, "", 10, 26, 100, 12},
+        {IDC_FLAG, "Button", kTab | BS_AUTOCHECKBOX, "Flag", 10, 42, 100, 10},
         {IDC_LABEL, "Static", WS_VISIBLE, "label", 10, 56, 100, 10},
-        {IDC_ACTION, "Button", WS_VISIBLE | WS_TABSTOP, "Action", 130, 80, 50, 14},
+        {IDC_ACTION, "Button", kTab, "Action", 130, 80, 50, 14},
+        {IDC_PROGRESS, PROGRESS_CLASSA, WS_VISIBLE, "", 10, 100, 100, 10},
+        {IDC_LIST, WC_LISTVIEWA, WS_VISIBLE | LVS_SMALLICON | LVS_SINGLESEL, "", 10, 115, 100, 40},
     };
     static const DIALOGRESOURCE dialog = {1,
                                           "Test Dialog",
@@ -46,75 +52,24 @@ inline const DIALOGRESOURCE& StandardDialog() {
                                           0,
                                           0,
                                           200,
-                                          100,
+                                          160,
                                           controls,
-                                          static_cast<int>(sizeof(controls) / sizeof(controls[0]))};
-    return dialog;
+                                          9};
+    static std::vector<BYTE> bytes;
+    static const bool built = BuildDialogTemplate(dialog, bytes);
+    return built ? reinterpret_cast<LPCDLGTEMPLATE>(bytes.data()) : NULL;
 }
 
-// The template's bytes, kept for the whole test program.
-inline LPCDLGTEMPLATE Template(const DIALOGRESOURCE& dialog) {
-    static std::mutex lock;
-    static std::vector<std::vector<BYTE>> kept;
-    std::lock_guard<std::mutex> guard(lock);
-    kept.emplace_back();
-    if (!BuildDialogTemplate(dialog, kept.back()))
-        return NULL;
-    return reinterpret_cast<LPCDLGTEMPLATE>(kept.back().data());
-}
-
-inline LPCDLGTEMPLATE StandardTemplate() {
-    static LPCDLGTEMPLATE bytes = Template(StandardDialog());
-    return bytes;
-}
-
-// Ends the calling thread's modal loops with WM_QUIT when they run longer than `seconds` of
-// real time, so that a hang fails the test instead of blocking it.
-class Watchdog {
-public:
-    explicit Watchdog(int seconds = 20) : m_threadId(::GetCurrentThreadId()) {
-        m_thread = std::thread([this, seconds] {
-            std::unique_lock<std::mutex> lock(m_lock);
-            if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_stop; })) {
-                m_fired = true;
-                ::PostThreadMessageA(m_threadId, WM_QUIT, 99, 0);
-            }
-        });
-    }
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_stop = true;
-        }
-        m_done.notify_all();
-        m_thread.join();
-        if (m_fired) { // take the quit message away from the next test
-            MSG msg;
-            while (::PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-            }
-        }
-    }
-    bool Fired() const { return m_fired; }
-
-private:
-    DWORD m_threadId;
-    std::mutex m_lock;
-    std::condition_variable m_done;
-    bool m_stop = false;
-    std::atomic<bool> m_fired{false};
-    std::thread m_thread;
-};
-
-// Records every message box and answers it with `answer` (0: its default button).
+// Records every message box and answers it with its default button.
 class BoxRecorder : public emu::DesktopObserver {
 public:
-    explicit BoxRecorder(int answer = 0) : m_answer(answer) { emu::AddDesktopObserver(this); }
+    BoxRecorder() { emu::AddDesktopObserver(this); }
     ~BoxRecorder() override { emu::RemoveDesktopObserver(this); }
 
     int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
         std::lock_guard<std::mutex> guard(m_lock);
         m_boxes.push_back(box);
-        return m_answer != 0 ? m_answer : box.defaultButton;
+        return box.defaultButton;
     }
     std::vector<emu::MessageBoxInfo> Boxes() {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -122,15 +77,8 @@ public:
     }
 
 private:
-    int m_answer;
     std::mutex m_lock;
     std::vector<emu::MessageBoxInfo> m_boxes;
 };
-
-inline std::string TextOf(HWND hWnd) {
-    char buffer[512] = {};
-    ::GetWindowTextA(hWnd, buffer, sizeof buffer);
-    return buffer;
-}
 
 } // namespace dlgtest

@@ -2,7 +2,7 @@
 // validation and error codes of SetupDi* as Windows gives them.
 #include "support/MachineSupport.h"
 
-#include <emu_device.h>
+#include "plug/MachinePlug.h"
 #include <setupapi.h>
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 
 struct DeviceSet {
     explicit DeviceSet(DWORD flags = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE) {
-        GUID guid = emu::MachineInterfaceClass();
+        GUID guid = plug::MachineInterfaceClass();
         handle = SetupDiGetClassDevsA(&guid, nullptr, nullptr, flags);
     }
     ~DeviceSet() {
@@ -24,7 +24,7 @@ struct DeviceSet {
             SetupDiDestroyDeviceInfoList(handle);
     }
     std::vector<std::string> Paths() {
-        GUID guid = emu::MachineInterfaceClass();
+        GUID guid = plug::MachineInterfaceClass();
         std::vector<std::string> paths;
         SP_DEVICE_INTERFACE_DATA data{};
         data.cbSize = sizeof data;
@@ -48,7 +48,7 @@ TEST(DeviceSetup, DetailOfAnInterfaceFollowsTheSizeRules) {
     TestMachine machine;
     DeviceSet set;
     ASSERT_NE(set.handle, INVALID_HANDLE_VALUE);
-    GUID guid = emu::MachineInterfaceClass();
+    GUID guid = plug::MachineInterfaceClass();
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = 0;
     EXPECT_FALSE(SetupDiEnumDeviceInterfaces(set.handle, nullptr, &guid, 0, &data));
@@ -99,7 +99,7 @@ TEST(DeviceSetup, HandlesAndInterfacesAreValidated) {
     EXPECT_EQ(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_DEVICEINTERFACE),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    GUID guid = emu::MachineInterfaceClass();
+    GUID guid = plug::MachineInterfaceClass();
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
     EXPECT_FALSE(SetupDiEnumDeviceInterfaces(nullptr, nullptr, &guid, 0, &data));
@@ -145,7 +145,7 @@ TEST(DeviceSetup, OnlyPresentInterfacesOfTheClassAreListed) {
     // Devices of another interface class are not in the machine's class.
     auto stranger = std::make_shared<machine::Machine>(TestMachine::FastOptions());
     GUID otherClass = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
-    int id = emu::PlugDevice(otherClass, stranger);
+    int id = plug::PlugMachine(otherClass, stranger);
     EXPECT_EQ(DeviceSet().Paths(), std::vector<std::string>{newPath});
     HDEVINFO everything = SetupDiGetClassDevsA(
         nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
@@ -155,4 +155,35 @@ TEST(DeviceSetup, OnlyPresentInterfacesOfTheClassAreListed) {
     SetupDiDestroyDeviceInfoList(everything);
     EXPECT_TRUE(emu::UnplugDevice(id));
     EXPECT_FALSE(emu::UnplugDevice(987654));
+}
+
+// The driver's device is what the registered provider makes of the selection, plugged in
+// under the provider's class; a program without a provider has no device to select.
+TEST(DeviceSetup, TheDriversDeviceComesFromTheRegisteredProvider) {
+    GUID testClass = {0x0fedcba9, 0x8765, 0x4321, {8, 7, 6, 5, 4, 3, 2, 1}};
+    auto device = plug::AsDevice(std::make_shared<machine::Machine>(TestMachine::FastOptions()));
+    std::string asked;
+    emu::DeviceProvider before =
+        emu::SetDeviceProvider({testClass, [&](const std::string& selection, std::string* error) {
+                                    asked = selection;
+                                    error->clear();
+                                    return device;
+                                }});
+    std::string error;
+    ASSERT_TRUE(emu::SelectDevice("test:1", &error)) << error;
+    EXPECT_EQ(asked, "test:1");
+    EXPECT_EQ(emu::SelectedDevice(), device);
+    HDEVINFO set =
+        SetupDiGetClassDevsA(&testClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    EXPECT_TRUE(SetupDiEnumDeviceInterfaces(set, nullptr, &testClass, 0, &data));
+    SetupDiDestroyDeviceInfoList(set);
+
+    emu::SetDeviceProvider({});
+    EXPECT_FALSE(emu::SelectDevice("embedded", &error));
+    EXPECT_NE(error.find("no device provider"), std::string::npos) << error;
+    EXPECT_EQ(emu::SelectedDevice(), device);
+    emu::SetDeviceProvider(before);
+    plug::SelectMachine(nullptr);
 }

@@ -1,5 +1,5 @@
 // FindFirstFileA / FindNextFileA / FindClose of the Win32 emulation: Windows' pattern rules,
-// ".", "..", attributes, order and errors.
+// ".", "..", order and errors (CFileFind's tests cover attributes).
 #include <windows.h>
 
 #include "support/TestSupport.h"
@@ -50,70 +50,49 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(FindFiles, StarDotStarListsEverythingWithDotsFirstThenByName) {
-    Names expected = {".",        "..",        ".hidden", "a1.kst",        "ab1.kst", "Alpha.KST",
-                      "beta.kst", "delta.rzf", "Folder",  "gamma.kst.bak", "noext"};
-    EXPECT_EQ(Find(Pattern("*.*")), expected);
-    EXPECT_EQ(Find(Pattern("*")), expected);
-}
-
-TEST_F(FindFiles, ExtensionPatternsIgnoreCase) {
-    EXPECT_EQ(Find(Pattern("*.kst")), (Names{"a1.kst", "ab1.kst", "Alpha.KST", "beta.kst"}));
-    EXPECT_EQ(Find(Pattern("*.KST")), (Names{"a1.kst", "ab1.kst", "Alpha.KST", "beta.kst"}));
-    EXPECT_EQ(Find(Pattern("ALPHA.kst")), (Names{"Alpha.KST"}));
-    EXPECT_EQ(Find(Pattern("*.bak")), (Names{"gamma.kst.bak"}));
-    // Names without an extension; "." and ".." count as such, as on Windows.
-    EXPECT_EQ(Find(Pattern("*.")), (Names{".", "..", "Folder", "noext"}));
-}
-
-TEST_F(FindFiles, QuestionMarksMatchOneCharacterOrNoneBeforeTheDot) {
-    EXPECT_EQ(Find(Pattern("a?.kst")), (Names{"a1.kst"}));
-    EXPECT_EQ(Find(Pattern("a??.kst")), (Names{"a1.kst", "ab1.kst"}));
-    EXPECT_EQ(Find(Pattern("?eta.kst")), (Names{"beta.kst"}));
-    EXPECT_EQ(Find(Pattern("b*.k?t")), (Names{"beta.kst"}));
-    EXPECT_EQ(Find(Pattern("noext?")), (Names{"noext"}));
-}
-
-TEST_F(FindFiles, AttributesSizesAndHiddenNames) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(Pattern("beta.kst").c_str(), &data);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-    EXPECT_EQ(data.nFileSizeLow, 8u);
-    EXPECT_EQ(data.nFileSizeHigh, 0u);
-    EXPECT_NE(data.ftLastWriteTime.dwHighDateTime, 0u);
-    FindClose(find);
-
-    find = FindFirstFileA(Pattern(".h*").c_str(), &data);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    EXPECT_STREQ(data.cFileName, ".hidden");
-    EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
-    FindClose(find);
-
-    find = FindFirstFileA(Pattern("folder").c_str(), &data);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    EXPECT_STREQ(data.cFileName, "Folder");
-    EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-    FindClose(find);
-}
-
-TEST_F(FindFiles, FolderContentsWithMixedSeparators) {
+// Windows' pattern rules: "." and ".." first, then by name ignoring case; extensions
+// compared without case; '?' matches one character or none before the dot.
+TEST_F(FindFiles, PatternsListTheirNamesInOrder) {
+    Names all = {".",        "..",        ".hidden", "a1.kst",        "ab1.kst", "Alpha.KST",
+                 "beta.kst", "delta.rzf", "Folder",  "gamma.kst.bak", "noext"};
+    Names kst = {"a1.kst", "ab1.kst", "Alpha.KST", "beta.kst"};
     std::ofstream(m_dir.File("Folder/inner.kst")) << "x";
-    EXPECT_EQ(Find(m_dir.Path() + "/Folder\\*.*"), (Names{".", "..", "inner.kst"}));
-    EXPECT_EQ(Find(m_dir.Path() + "\\Folder/*.kst"), (Names{"inner.kst"}));
+    struct Row {
+        std::string pattern;
+        Names names;
+    } rows[] = {
+        {Pattern("*.*"), all},
+        {Pattern("*"), all},
+        {Pattern("*.KST"), kst},
+        {Pattern("ALPHA.kst"), {"Alpha.KST"}},
+        {Pattern("*.bak"), {"gamma.kst.bak"}},
+        {Pattern("*."), {".", "..", "Folder", "noext"}}, // no extension, as on Windows
+        {Pattern("a?.kst"), {"a1.kst"}},
+        {Pattern("a??.kst"), {"a1.kst", "ab1.kst"}},
+        {Pattern("b*.k?t"), {"beta.kst"}},
+        {Pattern("noext?"), {"noext"}},
+        {m_dir.Path() + "/Folder\\*.*", {".", "..", "inner.kst"}},
+        {m_dir.Path() + "\\Folder/"
+                        "*.kst",
+         {"inner.kst"}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Find(row.pattern), row.names) << row.pattern;
 }
 
 TEST_F(FindFiles, MissingFilesAndFoldersHaveTheirErrors) {
-    DWORD error = 0;
-    EXPECT_TRUE(Find(Pattern("*.xyz"), &error).empty());
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(Find(Pattern("none\\*.*"), &error).empty());
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_TRUE(Find(Pattern("Folder\\"), &error).empty());
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(Find(Pattern("beta.kst\\*"), &error).empty()) << "a file is no folder";
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-
+    struct Row {
+        const char* pattern;
+        DWORD error;
+    } rows[] = {{"*.xyz", ERROR_FILE_NOT_FOUND},
+                {"none\\*.*", ERROR_PATH_NOT_FOUND},
+                {"Folder\\", ERROR_FILE_NOT_FOUND},
+                {"beta.kst\\*", ERROR_PATH_NOT_FOUND}}; // a file is no folder
+    for (const Row& row : rows) {
+        DWORD error = 0;
+        EXPECT_TRUE(Find(Pattern(row.pattern), &error).empty()) << row.pattern;
+        EXPECT_EQ(error, row.error) << row.pattern;
+    }
     WIN32_FIND_DATAA data;
     EXPECT_EQ(FindFirstFileA(nullptr, &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
@@ -123,13 +102,6 @@ TEST_F(FindFiles, MissingFilesAndFoldersHaveTheirErrors) {
     EXPECT_FALSE(FindClose(event)) << "not a find handle";
     EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still open";
     CloseHandle(event);
-}
-
-TEST(FindRoot, RootListsNoDotEntries) {
-    for (const std::string& name : Find("\\*")) {
-        EXPECT_NE(name, ".");
-        EXPECT_NE(name, "..");
-    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Message queues: retrieval order and filters, cross-thread SendMessage (served only while
 // the receiver retrieves messages, with the deadlock Windows has when it waits instead),
-// timers, destroyed windows and stale handles, EnableWindow's messages, hooks.
+// window timers, destroyed windows, EnableWindow's messages.
 #include <windows.h>
 
 #include "platform/win32/Win32TestThreads.h"
@@ -87,17 +87,11 @@ TEST_F(UserMessages, PostedMessagesComeInOrderWithFiltersAndQuitComesLast) {
     ASSERT_NE(nullptr, window);
     PostMessageA(window, WM_USER + 1, 1, 0);
     PostMessageA(window, WM_USER + 2, 2, 0);
-    PostThreadMessageA(GetCurrentThreadId(), WM_USER + 3, 3, 0);
     PostQuitMessage(7);
 
     MSG msg{};
     ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_USER + 2, WM_USER + 2, PM_REMOVE));
     EXPECT_EQ(static_cast<UINT>(WM_USER + 2), msg.message);
-    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(static_cast<UINT>(WM_USER + 1), msg.message); // still there
-    ASSERT_TRUE(PeekMessageA(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
-    EXPECT_EQ(static_cast<UINT>(WM_USER + 3), msg.message); // the thread's own message
-    EXPECT_EQ(nullptr, msg.hwnd);
     ASSERT_TRUE(GetMessageA(&msg, NULL, 0, 0));
     EXPECT_EQ(static_cast<UINT>(WM_USER + 1), msg.message);
     EXPECT_EQ(window, msg.hwnd);
@@ -106,27 +100,6 @@ TEST_F(UserMessages, PostedMessagesComeInOrderWithFiltersAndQuitComesLast) {
     EXPECT_EQ(static_cast<UINT>(WM_QUIT), msg.message);
     EXPECT_EQ(7u, msg.wParam);
     EXPECT_FALSE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
-    DestroyWindow(window);
-}
-
-TEST_F(UserMessages, BadArgumentsFailCleanly) {
-    MSG msg{};
-    HWND dead = NewWindow();
-    DestroyWindow(dead);
-    EXPECT_EQ(-1, GetMessageA(&msg, dead, 0, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
-    EXPECT_FALSE(PostMessageA(dead, WM_USER, 0, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
-    EXPECT_EQ(0, SendMessageA(dead, kAnswer, 0, 0));
-    EXPECT_FALSE(PostThreadMessageA(0x7FFFFFF0, WM_USER, 0, 0));
-    // A message whose parameters point into the sender's memory cannot be posted.
-    HWND window = NewWindow();
-    EXPECT_FALSE(PostMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("x")));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MESSAGE_SYNC_ONLY), GetLastError());
-    MSG stale{dead, WM_USER, 0, 0, 0, {0, 0}};
-    SetLastError(0);
-    EXPECT_EQ(0, DispatchMessageA(&stale));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
     DestroyWindow(window);
 }
 
@@ -193,10 +166,8 @@ TEST_F(UserMessages, SendingToAThreadThatEndsReturnsZeroAndItsWindowsGo) {
     EXPECT_EQ(0, SendMessageA(theirs, kAnswer, 0, 0));
     EXPECT_EQ(0u, Join(worker));
     EXPECT_FALSE(IsWindow(theirs));
-    EXPECT_TRUE(MessagesOf(theirs).size() <= 2u); // creation only: kAnswer never ran
-    for (UINT message : MessagesOf(theirs)) {
-        EXPECT_NE(static_cast<UINT>(kAnswer), message);
-    }
+    std::vector<UINT> seen = MessagesOf(theirs);
+    EXPECT_EQ(0, std::count(seen.begin(), seen.end(), kAnswer)) << "it never ran";
 }
 
 TEST_F(UserMessages, TimersTickAtTheirPeriodOnTheOwnerThreadAndCoalesce) {
@@ -224,49 +195,16 @@ TEST_F(UserMessages, TimersTickAtTheirPeriodOnTheOwnerThreadAndCoalesce) {
     while (PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE))
         ++pending;
     EXPECT_EQ(1, pending);
-    // The same id replaces the timer rather than adding one.
-    SetTimer(window, 6, 100000, nullptr);
-    Sleep(6000);
-    EXPECT_FALSE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE));
     KillTimer(window, 6);
     DestroyWindow(window);
 }
 
-std::atomic<int> g_timerCalls{0};
-
-void CALLBACK CountTimer(HWND, UINT message, UINT_PTR, DWORD) {
-    if (message == WM_TIMER)
-        ++g_timerCalls;
-}
-
-TEST_F(UserMessages, ThreadTimersCallTheirProcedureThroughDispatch) {
-    Watchdog watchdog("thread timer");
-    g_timerCalls = 0;
-    UINT_PTR id = SetTimer(NULL, 0, 20, CountTimer);
-    ASSERT_NE(0u, id);
-    MSG msg;
-    while (g_timerCalls < 2 && GetMessageA(&msg, NULL, 0, 0) > 0) {
-        if (msg.message == WM_TIMER) {
-            EXPECT_EQ(id, msg.wParam);
-        }
-        DispatchMessageA(&msg);
-    }
-    EXPECT_TRUE(KillTimer(NULL, id));
-    // A WM_TIMER naming a procedure of no live timer calls nothing.
-    MSG forged{NULL, WM_TIMER, id, reinterpret_cast<LPARAM>(CountTimer), 0, {0, 0}};
-    int before = g_timerCalls;
-    DispatchMessageA(&forged);
-    EXPECT_EQ(before, g_timerCalls.load());
-}
-
-TEST_F(UserMessages, DestroyingAWindowDropsItsMessagesAndTimersAndItsHandleGoesStale) {
+TEST_F(UserMessages, DestroyingAWindowDropsItsMessagesAndItsHandleGoesStale) {
     HWND window = NewWindow();
     HWND other = NewWindow();
     PostMessageA(window, WM_USER + 1, 0, 0);
     PostMessageA(other, WM_USER + 2, 0, 0);
-    SetTimer(window, 1, 10, nullptr);
     EXPECT_TRUE(DestroyWindow(window));
-    Sleep(50);
     MSG msg;
     std::vector<UINT> left;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
@@ -275,14 +213,6 @@ TEST_F(UserMessages, DestroyingAWindowDropsItsMessagesAndTimersAndItsHandleGoesS
 
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(SetWindowTextA(window, "x"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
-    EXPECT_FALSE(DestroyWindow(window));
-    // Windows created later never take the stale handle's value.
-    for (int i = 0; i < 50; ++i) {
-        HWND fresh = NewWindow();
-        EXPECT_NE(window, fresh);
-        DestroyWindow(fresh);
-    }
     // WM_DESTROY then WM_NCDESTROY were the last messages of the window.
     std::vector<UINT> got = MessagesOf(window);
     ASSERT_GE(got.size(), 2u);
@@ -300,20 +230,14 @@ TEST_F(UserMessages, EnableWindowSendsItsMessagesAndReturnsThePreviousState) {
     EXPECT_TRUE(EnableWindow(window, FALSE)); // was disabled: WM_CANCELMODE only
     EXPECT_TRUE(EnableWindow(window, TRUE));
     EXPECT_FALSE(EnableWindow(window, TRUE)); // no change: nothing sent
-    std::vector<Recorded> enables;
-    std::vector<UINT> sequence;
+    std::vector<std::pair<UINT, WPARAM>> sequence;
     for (const Recorded& r : Messages()) {
-        if (r.hwnd != window)
-            continue;
-        if (r.message == WM_ENABLE || r.message == WM_CANCELMODE)
-            sequence.push_back(r.message);
-        if (r.message == WM_ENABLE)
-            enables.push_back(r);
+        if (r.hwnd == window && (r.message == WM_ENABLE || r.message == WM_CANCELMODE))
+            sequence.emplace_back(r.message, r.message == WM_ENABLE ? r.wParam : 9);
     }
-    EXPECT_EQ((std::vector<UINT>{WM_CANCELMODE, WM_ENABLE, WM_CANCELMODE, WM_ENABLE}), sequence);
-    ASSERT_EQ(2u, enables.size());
-    EXPECT_EQ(0u, enables[0].wParam);
-    EXPECT_EQ(1u, enables[1].wParam);
+    EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{
+                  {WM_CANCELMODE, 9}, {WM_ENABLE, 0}, {WM_CANCELMODE, 9}, {WM_ENABLE, 1}}),
+              sequence);
     DestroyWindow(window);
 }
 
@@ -335,29 +259,6 @@ TEST_F(UserMessages, EnablingAnotherThreadsWindowWaitsUntilThatThreadPumps) {
     EXPECT_EQ(0u, Join(worker));
     EXPECT_FALSE(IsWindowEnabled(window));
     DestroyWindow(window);
-}
-
-std::vector<std::string> g_created;
-
-LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        const CBT_CREATEWNDA* create = reinterpret_cast<const CBT_CREATEWNDA*>(lParam);
-        g_created.push_back(create->lpcs->lpszName ? create->lpcs->lpszName : "");
-    }
-    return CallNextHookEx(NULL, code, wParam, lParam);
-}
-
-TEST_F(UserMessages, CbtHookSeesWindowsBeingCreated) {
-    g_created.clear();
-    HHOOK hook = SetWindowsHookExA(WH_CBT, CbtHook, NULL, GetCurrentThreadId());
-    ASSERT_NE(nullptr, hook);
-    HWND window = NewWindow("hooked");
-    EXPECT_TRUE(UnhookWindowsHookEx(hook));
-    HWND after = NewWindow("not hooked");
-    EXPECT_EQ(std::vector<std::string>{"hooked"}, g_created);
-    EXPECT_FALSE(UnhookWindowsHookEx(hook));
-    DestroyWindow(window);
-    DestroyWindow(after);
 }
 
 } // namespace

@@ -47,7 +47,6 @@ public:
     const std::string& File() const { return m_file; }
     const testsupport::TempDir& Dir() const { return m_dir; }
     void SetVersion(const char* version) { m_version.Set(version); }
-    void SetAdmin(const char* admin) { m_admin.Set(admin); }
     void UseFile(const std::string& file) { m_registry.Set(file.c_str()); }
 
 private:
