@@ -1,6 +1,6 @@
 // What the dialog tests share: the simulated machine behind an endpoint whose hooks see every
 // request, a modal run under a watchdog while a user acts from another thread, dialogs whose job
-// is recorded, and the names the machine received.
+// is recorded, a recorder of what the dialogs showed, and the names the machine received.
 #pragma once
 
 #include "stdafx.h"
@@ -13,13 +13,49 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <algorithm>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace dlgtest {
 
 using Names = std::vector<std::string>;
-using Boxes = testsupport::MessageBoxes;
+
+// What the dialogs showed while it exists: the message boxes (answered with OK), the texts of
+// the static `statusId` once its dialog is on the screen, the bar's range and furthest position,
+// and whether Cancel or Close was usable when the dialog appeared. Read the fields after the run.
+class Watch : public testsupport::MessageBoxes {
+public:
+    explicit Watch(int statusId = 0) : m_statusId(statusId) {}
+    void OnWindowShown(HWND hwnd, bool visible) override {
+        if (!visible || ::GetDlgItem(hwnd, IDCANCEL) == NULL || ::GetParent(hwnd) != NULL)
+            return;
+        const bool cancel = ::IsWindowEnabled(::GetDlgItem(hwnd, IDCANCEL));
+        const UINT close = ::GetMenuState(::GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        usableAtShow = shown ? usableAtShow : cancel || (close & MF_GRAYED) == 0;
+        shown = true;
+    }
+    void OnWindowTextChanged(HWND hwnd, const std::string& text) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (shown && m_statusId != 0 && ::GetDlgCtrlID(hwnd) == m_statusId)
+            texts.push_back(text);
+    }
+    void OnProgressChanged(HWND /*hwnd*/, int position, int /*lower*/, int upper) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        rangeUpper = upper;
+        furthest = std::max(furthest, position);
+    }
+
+    Names texts;
+    bool shown = false, usableAtShow = true;
+    int rangeUpper = -1, furthest = -1;
+
+private:
+    const int m_statusId;
+    std::mutex m_mutex;
+};
 
 class MachineTest : public ::testing::Test {
 protected:
@@ -60,6 +96,15 @@ protected:
     // Whether medium 1 holds the entry (folders and names below the media's root).
     bool Exists(const machine::StoragePath& path) {
         return m_machine->GetStorage().Find(1, path).has_value();
+    }
+    // Puts a folder, or a file (a design unless bytes are given), straight into medium 1.
+    void Dir(const machine::StoragePath& parent, const std::string& name) {
+        ASSERT_EQ(m_machine->GetStorage().MakeFolder(1, parent, name), machine::StorageStatus::Ok);
+    }
+    void Put(const machine::StoragePath& folder, const std::string& name,
+             const std::vector<uint8_t>& bytes = testsupport::MakeDesign(1, 5)) {
+        ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, bytes),
+                  machine::StorageStatus::Ok);
     }
 
     testsupport::TestMachine m_machine;

@@ -1,28 +1,24 @@
-// The machine storage browser on the simulated machine: the folder-list dialog, the sortable
-// list, "Receive a Design" driven through the UI driver, and the hand-over of
-// ReceiveDesignDialog.
+// The machine storage browser on the simulated machine: the folder-list dialog, "Receive a
+// Design" (its list sorted by image, then name) driven through the UI driver, and the hand-over
+// of ReceiveDesignDialog.
 #include "dialogs/DialogTestKit.h"
 #include "dialogs/browser/DesignSelectDlg.h"
-#include "dialogs/browser/SortListCtrl.h"
 #include "frame/VantelPrintUsb.h"
 #include "usb/CommError.h"
-
-#include <emu_desktop.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 namespace {
 
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
+using Bytes = std::vector<uint8_t>;
 
-using dlgtest::Boxes;
+using dlgtest::Watch;
 
 // A folder-list dialog whose job and buffer can be looked at.
 class CFolderListProbe : public dlgtest::Probe<CIntormationDlg> {
@@ -35,65 +31,51 @@ public:
 // own, and the browser run on this thread while a user acts from another.
 class BrowserTest : public dlgtest::MachineTest {
 protected:
-    BrowserTest() {
-        const char* old = std::getenv("TMPDIR");
-        m_oldTemp = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+    BrowserTest() : m_oldTemp(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "") {
         setenv("TMPDIR", m_temp.Path().c_str(), 1);
     }
     ~BrowserTest() override {
-        if (m_oldTemp)
-            setenv("TMPDIR", m_oldTemp->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
+        m_oldTemp.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", m_oldTemp.c_str(), 1);
     }
 
-    void Folder(const std::string& name) { m_machine->GetStorage().MakeFolder(1, {"EMB"}, name); }
-    void File(const std::vector<std::string>& folder, const std::string& name,
-              const std::vector<uint8_t>& bytes) {
-        ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, bytes),
-                  machine::StorageStatus::Ok);
-    }
     // A design whose hoop code has the low byte given.
-    static std::vector<uint8_t> Design(uint8_t hoop, int stitches = 10) {
-        std::vector<uint8_t> bytes = MakeDesign(2, stitches);
+    static Bytes Design(uint8_t hoop, int stitches = 10) {
+        Bytes bytes = MakeDesign(2, stitches);
         bytes[32] = hoop;
         return bytes;
     }
 
+    // What ReceiveDesignDialog handed over (a block it did not allocate: nothing).
     struct Outcome {
         int result = 0;
-        std::vector<uint8_t> design, companion;
-        bool designBlock = false, companionBlock = false;
+        std::optional<Bytes> design, companion;
         std::string name;
         DWORD medium = 0;
         BYTE showAll = 0;
     };
     Outcome Browse(const std::function<void(HWND)>& user, DWORD medium = 1, BYTE showAll = 0) {
-        Outcome outcome;
-        BYTE* design = nullptr;
-        BYTE* companion = nullptr;
+        Outcome out{0, {}, {}, "", medium, showAll};
+        BYTE *design = nullptr, *companion = nullptr;
         DWORD designSize = 0, companionSize = 0;
         char name[512] = {};
-        outcome.medium = medium;
-        outcome.showAll = showAll;
-        outcome.result = Acting("Receive a Design", user, [&] {
+        out.result = Acting("Receive a Design", user, [&] {
             return ReceiveDesignDialog(NULL, &design, &designSize, name, &companion, &companionSize,
-                                       &outcome.medium, &outcome.showAll);
+                                       &out.medium, &out.showAll);
         });
-        outcome.designBlock = design != nullptr;
-        outcome.companionBlock = companion != nullptr;
-        if (design != nullptr)
-            outcome.design.assign(design, design + designSize);
-        if (companion != nullptr)
-            outcome.companion.assign(companion, companion + companionSize);
-        outcome.name = name;
-        HeapFree(GetProcessHeap(), 0, design);
-        HeapFree(GetProcessHeap(), 0, companion);
-        return outcome;
+        auto take = [](BYTE* block, DWORD size) {
+            const auto bytes =
+                block ? std::optional<Bytes>(Bytes(block, block + size)) : std::nullopt;
+            HeapFree(GetProcessHeap(), 0, block);
+            return bytes;
+        };
+        out.design = take(design, designSize);
+        out.companion = take(companion, companionSize);
+        out.name = name;
+        return out;
     }
 
     testsupport::TempDir m_temp;
-    std::optional<std::string> m_oldTemp;
+    const std::string m_oldTemp;
 };
 
 // ---- What a user sees and does in the browser ----
@@ -131,10 +113,10 @@ void Click(HWND dialog, int index) {
 using dlgtest::Names;
 
 TEST_F(BrowserTest, RootListsFoldersOnlyAndTheButtonsFollowClicks) {
-    File({"EMB"}, "LOOSE.KST", Design(1));
-    Folder("B");
-    Folder("a");
-    File({"EMB", "a"}, "X.KST", Design(1));
+    Put({"EMB"}, "LOOSE.KST", Design(1));
+    Dir({"EMB"}, "B");
+    Dir({"EMB"}, "a");
+    Put({"EMB", "a"}, "X.KST", Design(1));
     const Outcome outcome = Browse([&](HWND dialog) {
         EXPECT_EQ(Label(dialog), "Built-in:");
         EXPECT_EQ(Listed(dialog), (Names{"a", "B"})) << "designs in the root are not listed";
@@ -160,19 +142,19 @@ TEST_F(BrowserTest, RootListsFoldersOnlyAndTheButtonsFollowClicks) {
         ui::ClickButton(dialog, IDCANCEL);
     });
     EXPECT_EQ(outcome.result, IDCANCEL);
-    EXPECT_FALSE(outcome.designBlock) << "Close writes no block";
+    EXPECT_FALSE(outcome.design) << "Close writes no block";
     EXPECT_EQ(outcome.medium, 1u);
     EXPECT_EQ(outcome.showAll, 0);
 }
 
 TEST_F(BrowserTest, CompanionFilterAndImages) {
-    Folder("F");
-    File({"EMB", "F"}, "A.KST", Design(1));
-    File({"EMB", "F"}, "A.RZF", {1, 2, 3});
-    File({"EMB", "F"}, "B.KST", Design(1));
-    File({"EMB", "F"}, "c.kst+", Design(1));
-    File({"EMB", "F"}, "c.RZF", {4});
-    File({"EMB", "F"}, "notes.txt", {5});
+    Dir({"EMB"}, "F");
+    Put({"EMB", "F"}, "A.KST", Design(1));
+    Put({"EMB", "F"}, "A.RZF", {1, 2, 3});
+    Put({"EMB", "F"}, "B.KST", Design(1));
+    Put({"EMB", "F"}, "c.kst+", Design(1));
+    Put({"EMB", "F"}, "c.RZF", {4});
+    Put({"EMB", "F"}, "notes.txt", {5});
     const Outcome outcome = Browse([&](HWND dialog) {
         OpenFolder(dialog, 0, "Built-in:F");
         EXPECT_EQ(Listed(dialog), (Names{"c.kst+", "A.KST"})) << "extended designs first";
@@ -192,13 +174,13 @@ TEST_F(BrowserTest, CompanionFilterAndImages) {
 
 // The design and its companion handed over, by the hoop code's low byte.
 TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
-    const std::vector<uint8_t> plain = Design(1, 30), large = Design(26, 40);
-    Folder("F");
-    File({"EMB", "F"}, "PLAIN.KST", plain);
-    File({"EMB", "F"}, "PLAIN.RZF", {7, 7});
-    File({"EMB", "F"}, "LARGE.KST", large);
-    File({"EMB", "F"}, "LARGE.RZF", {8, 8, 8});
-    File({"EMB", "F"}, "ALONE.KST", plain);
+    const Bytes plain = Design(1, 30), large = Design(26, 40);
+    Dir({"EMB"}, "F");
+    Put({"EMB", "F"}, "PLAIN.KST", plain);
+    Put({"EMB", "F"}, "PLAIN.RZF", {7, 7});
+    Put({"EMB", "F"}, "LARGE.KST", large);
+    Put({"EMB", "F"}, "LARGE.RZF", {8, 8, 8});
+    Put({"EMB", "F"}, "ALONE.KST", plain);
     auto receive = [&](const std::string& name, BYTE showAll) {
         return Browse(
             [&](HWND dialog) {
@@ -215,7 +197,7 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
             },
             1, showAll);
     };
-    auto withZero = [](std::vector<uint8_t> bytes) {
+    auto withZero = [](Bytes bytes) {
         bytes.push_back(0);
         return bytes;
     };
@@ -226,25 +208,25 @@ TEST_F(BrowserTest, ReceiveHandsOverTheDesignAndItsCompanion) {
     EXPECT_EQ(large26.companion, withZero({8, 8, 8}));
     const Outcome plain1 = receive("PLAIN.KST", 0);
     EXPECT_EQ(plain1.design, withZero(plain));
-    EXPECT_TRUE(plain1.companionBlock && plain1.companion.empty()) << "received, not handed over";
+    EXPECT_EQ(plain1.companion, Bytes()) << "received, not handed over";
     const Outcome alone = receive("ALONE.KST", 1);
-    EXPECT_TRUE(alone.companionBlock && alone.companion.empty());
+    EXPECT_EQ(alone.companion, Bytes());
     EXPECT_EQ(alone.showAll, 1);
     // The companion's reception fails: the design is handed over all the same.
     m_hooked->before = [&, seen = std::make_shared<int>(0)](uint32_t code) {
         if (code == machine::kReceiveDesignName && ++*seen == 2)
             m_machine->RefuseCode(machine::kReceiveDesignName, 9);
     };
-    Boxes boxes;
+    Watch boxes;
     const Outcome failed = receive("LARGE.KST", 0);
     EXPECT_EQ(failed.design, withZero(large));
-    EXPECT_TRUE(failed.companion.empty());
+    EXPECT_EQ(failed.companion, Bytes());
     EXPECT_EQ(boxes.Texts().size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(m_temp.Path())) << "no temporary file is left";
 }
 
 TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
-    Boxes boxes;
+    Watch boxes;
     const Outcome other = Browse(
         [&](HWND dialog) {
             EXPECT_EQ(Label(dialog), "") << "no label for a medium other than 1 to 3";
@@ -270,9 +252,9 @@ TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
 // ---- The folder-list dialog ----
 
 TEST_F(BrowserTest, FolderListResults) {
-    Boxes boxes;
+    Watch boxes;
     {
-        Folder("EMPTY");
+        Dir({"EMB"}, "EMPTY");
         CFolderListProbe empty(1, "\\EMB\\EMPTY");
         EXPECT_EQ(empty.DoModal(), IDOK);
         EXPECT_EQ(empty.GetFileCount(), 0);
@@ -287,13 +269,6 @@ TEST_F(BrowserTest, FolderListResults) {
         m_machine->ClearFaults();
     }
     EXPECT_EQ(boxes.Texts(), (Names{"Design List: Cannot be received."})) << "-12 with detail 97";
-    {
-        testsupport::Port holder(true, 0); // the device is held elsewhere
-        CFolderListProbe held(1);
-        EXPECT_EQ(held.DoModal(), IDCANCEL);
-        EXPECT_FALSE(held.jobRan) << "no worker";
-        EXPECT_EQ(boxes.Texts().size(), 2u);
-    }
 }
 
 TEST_F(BrowserTest, ClosingTheFolderListWhileItReads) {
@@ -310,53 +285,6 @@ TEST_F(BrowserTest, ClosingTheFolderListWhileItReads) {
               IDCANCEL);
     EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_CANCELLED) << "the worker has ended";
     EXPECT_EQ(dialog.GetFileCount(), 0);
-}
-
-// ---- The sortable list ----
-
-class SortTest : public ::testing::Test {
-protected:
-    SortTest() {
-        m_window = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_SMALLICON, 0, 0, 100, 100,
-                                   NULL, NULL, NULL, nullptr);
-        m_list.SubclassWindow(m_window);
-    }
-    ~SortTest() override {
-        m_list.UnsubclassWindow();
-        DestroyWindow(m_window);
-    }
-    void Add(const char* text, int image) {
-        m_list.InsertItem(LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM, m_list.GetItemCount(), text, 0, 0,
-                          image, 99);
-    }
-    Names Order() {
-        Names names;
-        for (int i = 0; i < m_list.GetItemCount(); ++i)
-            names.push_back(static_cast<LPCSTR>(m_list.GetItemText(i, 0)));
-        return names;
-    }
-    HWND m_window;
-    CSortListCtrl m_list;
-};
-
-TEST_F(SortTest, ByImageThenNameAndByExtension) {
-    m_list.Sort(0, 0); // empty: nothing to do
-    EXPECT_TRUE(Order().empty());
-    Add("b.kst", 12);
-    Add("A.KST", 12);
-    Add("Z", 4);
-    Add("m.kst+", 11);
-    m_list.Sort(0, 0);
-    EXPECT_EQ(Order(), (Names{"Z", "m.kst+", "A.KST", "b.kst"}));
-    Add("a.kst", 4);
-    EXPECT_EQ(Order().back(), "a.kst") << "inserted after a sort: stays where it was put";
-    // Rule 1 compares the entries meant, whatever their item data held before.
-    m_list.Sort(0, 1);
-    const Names byExtension = Order();
-    EXPECT_EQ(Names(byExtension.begin() + 3, byExtension.end()), (Names{"m.kst+", "Z"}))
-        << "KST, then ST+, then Z";
-    m_list.Sort(0, 2);
-    EXPECT_EQ(Order(), byExtension) << "an unknown rule changes nothing";
 }
 
 } // namespace

@@ -5,17 +5,14 @@
 #include "frame/VantelPrintUsb.h"
 #include "usb/CommError.h"
 
-#include <emu_desktop.h>
-
 #include <gtest/gtest.h>
 
-#include <mutex>
-#include <thread>
+#include <map>
 
 namespace {
 
-using dlgtest::Boxes;
 using dlgtest::Names;
+using dlgtest::Watch;
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
 
@@ -36,34 +33,23 @@ protected:
         for (const std::string& name : names)
             m_list.InsertItem(m_list.GetItemCount(), name.c_str());
     }
-    void Put(const machine::StoragePath& folder, const std::string& name) {
-        ASSERT_EQ(m_machine->GetStorage().WriteFile(1, folder, name, MakeDesign(1, 5)),
-                  machine::StorageStatus::Ok);
-    }
-    void Dir(const machine::StoragePath& parent, const std::string& name) {
-        ASSERT_EQ(m_machine->GetStorage().MakeFolder(1, parent, name), machine::StorageStatus::Ok);
-    }
-    // The commands the machine received, as "cd PATH", "list", "del NAME", "folder MODE PATH".
+    // The commands the machine received, as "cd PATH", "list", "del NAME", "rename NAME" and
+    // "folder PATH".
     Names Commands() {
+        const std::map<uint32_t, std::string> words = {{machine::kChangeFolder, "cd "},
+                                                       {machine::kDeleteName, "del "},
+                                                       {machine::kRenameName, "rename "},
+                                                       {machine::kFolderCommandName, "folder "}};
         Names steps;
         const std::vector<machine::TraceEntry> trace = m_machine->Trace();
-        for (size_t i = 0; i < trace.size(); ++i) {
-            const machine::TraceEntry& e = trace[i];
-            if (e.kind != machine::IoKind::Control)
+        for (size_t i = 0; i + 1 < trace.size(); ++i) {
+            if (trace[i].kind != machine::IoKind::Control)
                 continue;
-            const std::string name = i + 1 < trace.size() && !trace[i + 1].block.empty()
-                                         ? reinterpret_cast<const char*>(trace[i + 1].block.data())
-                                         : "";
-            if (e.code == machine::kChangeFolder)
-                steps.push_back("cd " + name);
-            else if (e.code == machine::kReadFolderList && e.reply[0] == machine::kReady)
+            if (trace[i].code == machine::kReadFolderList && trace[i].reply[0] == machine::kReady)
                 steps.push_back("list");
-            else if (e.code == machine::kDeleteName)
-                steps.push_back("del " + name);
-            else if (e.code == machine::kRenameName)
-                steps.push_back("rename " + name);
-            else if (e.code == machine::kFolderCommandName)
-                steps.push_back("folder " + name);
+            else if (words.count(trace[i].code) != 0)
+                steps.push_back(words.at(trace[i].code) +
+                                reinterpret_cast<const char*>(trace[i + 1].block.data()));
         }
         return steps;
     }
@@ -93,7 +79,7 @@ const char kForbidden[] = "Rename: A file name cannot contain any of the followi
 
 TEST_F(FilesTest, CreateFolderNameRules) {
     List({"NEW", "Other.kst"});
-    Boxes boxes;
+    Watch boxes;
     CCreateDlg dialog(1, "\\EMB", &m_list);
     const INT_PTR result = Run(dialog, "Create Folder", [&](HWND hwnd) {
         EXPECT_EQ(ui::ControlText(hwnd, IDC_CREATE_EDIT), "NewFolder");
@@ -112,18 +98,14 @@ TEST_F(FilesTest, CreateFolderNameRules) {
                      "exists. Specify a different file name.",
                      kForbidden, ": Make New Folder"})) // the application's title: none here
         << "the empty name did nothing";
-    for (const auto& [name, good] : {std::pair<const char*, BOOL>{"abc", TRUE},
-                                     {"a|b", FALSE},
-                                     {"", TRUE},
-                                     {"x:y", FALSE},
-                                     {"\"", FALSE}})
-        EXPECT_EQ(CCreateDlg::CheckFileName(name), good) << name;
+    for (const char* name : {"a|b", "x:y", "\"", "\\", "/", "?", "<", ">"})
+        EXPECT_FALSE(CCreateDlg::CheckFileName(name)) << name;
 }
 
 TEST_F(FilesTest, CreateAndRenameOnTheMachine) {
     Dir({"EMB"}, "OLD");
     Put({"EMB"}, "A.KST");
-    Boxes boxes;
+    Watch boxes;
     CCreateDlg create(1, "\\EMB", &m_list);
     ASSERT_TRUE(create.Create(CCreateDlg::IDD));
     EXPECT_EQ(create.CreateFolder("NEWDIR"), 0);
@@ -185,7 +167,7 @@ TEST_F(FilesTest, RenameNormalFormsAndKinds) {
 
 TEST_F(FilesTest, RenameDialogUpdatesTheHostsList) {
     List({"FOO.KST", "OLD.KST"});
-    Boxes boxes;
+    Watch boxes;
     CRenameDlg file(1, "\\EMB\\FOO.KST", &m_list);
     EXPECT_EQ(Run(file, "Rename File",
                   [&](HWND hwnd) {
@@ -240,7 +222,7 @@ void PressDelete(HWND dialog) {
 TEST_F(FilesTest, DeletingDesigns) {
     Put({"EMB"}, "A.KST");
     Put({"EMB"}, "C.KST");
-    Boxes boxes;
+    Watch boxes;
     std::vector<FILEINFO> three = Records({"\\EMB\\A.KST", "\\EMB\\B.KST", "\\EMB\\C.KST"});
     int deleted = -1;
     CDeleteDlg early(three.data(), 3, 1, &deleted);
@@ -269,6 +251,8 @@ TEST_F(FilesTest, DeletingDesigns) {
     EXPECT_TRUE(Exists({"EMB", "C.KST"}));
 }
 
+// A folder goes depth first: the subfolder's designs, the subfolder, then the folder's own
+// designs and the folder. A failure in the subfolder is reported there; the folder then fails.
 TEST_F(FilesTest, DeletingAFolderDepthFirst) {
     Dir({"EMB"}, "EMPTY");
     Dir({"EMB"}, "F");
@@ -287,6 +271,23 @@ TEST_F(FilesTest, DeletingAFolderDepthFirst) {
               IDOK);
     EXPECT_EQ(Commands(), (Names{"cd \\EMB\\EMPTY", "list", "folder \\EMB\\EMPTY"}));
     EXPECT_EQ(upper, 10);
+
+    m_hooked->before = [&, seen = std::make_shared<int>(0)](uint32_t code) {
+        if (code == machine::kDeleteName && ++*seen == 1)
+            m_machine->RefuseCode(machine::kDeleteName, USBCOMM_DETAIL_DELETE);
+        else if (code == machine::kDeleteName)
+            m_machine->ClearFaults();
+    };
+    Watch boxes;
+    CDeleteDlg failing(1, "\\EMB\\F");
+    EXPECT_EQ(Run(failing, "Delete Folder", PressDelete), IDCANCEL);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Texts()[0], "Delete Folder: Cannot be deleted.") << "reported in S";
+    EXPECT_EQ(boxes.Texts()[1].rfind("Delete Folder: ", 0), 0u) << "F still holds S";
+    EXPECT_FALSE(Exists({"EMB", "F", "A.KST"}));
+    EXPECT_TRUE(Exists({"EMB", "F", "S", "B.KST"}));
+
+    Put({"EMB", "F"}, "A.KST");
     m_machine->ClearTrace();
     CDeleteDlg folder(1, "\\EMB\\F");
     EXPECT_EQ(Run(folder, "Delete Folder", PressDelete), IDOK);
@@ -294,29 +295,6 @@ TEST_F(FilesTest, DeletingAFolderDepthFirst) {
               (Names{"cd \\EMB\\F", "list", "cd \\EMB\\F\\S", "list", "del \\EMB\\F\\S\\B.KST",
                      "folder \\EMB\\F\\S", "del \\EMB\\F\\A.KST", "folder \\EMB\\F"}));
     EXPECT_FALSE(Exists({"EMB", "F"}));
-}
-
-TEST_F(FilesTest, AFailureInASubfolderThenTheParentFails) {
-    Dir({"EMB"}, "F");
-    Dir({"EMB", "F"}, "S");
-    Put({"EMB", "F"}, "A.KST");
-    Put({"EMB", "F", "S"}, "B.KST");
-    m_hooked->before = [&, seen = std::make_shared<int>(0)](uint32_t code) {
-        if (code != machine::kDeleteName)
-            return;
-        if (++*seen == 1)
-            m_machine->RefuseCode(machine::kDeleteName, USBCOMM_DETAIL_DELETE);
-        else
-            m_machine->ClearFaults();
-    };
-    Boxes boxes;
-    CDeleteDlg folder(1, "\\EMB\\F");
-    EXPECT_EQ(Run(folder, "Delete Folder", PressDelete), IDCANCEL);
-    ASSERT_EQ(boxes.Count(), 2u);
-    EXPECT_EQ(boxes.Texts()[0], "Delete Folder: Cannot be deleted.") << "reported in S";
-    EXPECT_EQ(boxes.Texts()[1].rfind("Delete Folder: ", 0), 0u) << "F still holds S";
-    EXPECT_FALSE(Exists({"EMB", "F", "A.KST"}));
-    EXPECT_TRUE(Exists({"EMB", "F", "S", "B.KST"}));
 }
 
 } // namespace

@@ -1,12 +1,10 @@
 // The send and receive dialogs on the simulated machine, driven as a user would: what they show
 // and send, how they end, cancelling at the moments that matter, the transfer mutex held by
-// another process, and a teardown that must serve the worker's messages.
+// another, and a teardown that must serve the worker's messages.
 #include "dialogs/DialogTestKit.h"
+#include "frame/TransferMutex.h"
 #include "frame/VantelPrintUsb.h"
-#include "support/ChildProcess.h"
 #include "usb/CommError.h"
-
-#include <emu_desktop.h>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +12,6 @@
 #include <list>
 #include <sstream>
 #include <map>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -22,83 +19,20 @@ namespace {
 using testsupport::MakeDesign;
 using testsupport::WaitFor;
 
-// What a dialog showed: message boxes (answered with OK), the texts of one static, the bar's
-// range and furthest position, and when (emulated ticks) the dialog was created and Cancel and
-// Close became usable.
-class DialogWatch : public emu::DesktopObserver {
-public:
-    explicit DialogWatch(int statusId) : m_statusId(statusId) { emu::AddDesktopObserver(this); }
-    ~DialogWatch() override { emu::RemoveDesktopObserver(this); }
-
-    int OnMessageBoxOpened(const emu::MessageBoxInfo& box) override {
-        Locked([&] { boxes.push_back(box.caption + ": " + box.text); });
-        return IDOK;
-    }
-    void OnWindowCreated(HWND hwnd) override {
-        if (::GetParent(hwnd) == NULL)
-            Locked([&] { createdAt = createdAt != 0 ? createdAt : ::GetTickCount(); });
-    }
-    void OnWindowShown(HWND hwnd, bool visible) override {
-        if (!visible || ::GetDlgItem(hwnd, IDCANCEL) == NULL || ::GetParent(hwnd) != NULL)
-            return;
-        const bool cancel = ::IsWindowEnabled(::GetDlgItem(hwnd, IDCANCEL));
-        const UINT close = ::GetMenuState(::GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND);
-        Locked([&] {
-            if (shownAt == 0) {
-                shownAt = ::GetTickCount();
-                usableAtShow = cancel || (close & MF_GRAYED) == 0;
-            }
-        });
-    }
-    void OnWindowEnabled(HWND hwnd, bool enabled) override {
-        if (enabled && ::GetDlgCtrlID(hwnd) == IDCANCEL)
-            Locked([&] { cancelEnabledAt = ::GetTickCount(); });
-    }
-    void OnCloseCommandEnabled(HWND /*hwnd*/, bool enabled) override {
-        if (enabled)
-            Locked([&] { closeEnabledAt = ::GetTickCount(); });
-    }
-    void OnWindowTextChanged(HWND hwnd, const std::string& text) override {
-        if (::GetDlgCtrlID(hwnd) == m_statusId) // once the dialog is on the screen
-            Locked([&] {
-                if (shownAt != 0)
-                    texts.push_back(text);
-            });
-    }
-    void OnProgressChanged(HWND /*hwnd*/, int position, int /*lower*/, int upper) override {
-        Locked([&] {
-            rangeUpper = upper;
-            furthest = std::max(furthest, position);
-        });
-    }
-
-    template <class F> void Locked(F f) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        f();
-    }
-
-    std::vector<std::string> boxes, texts;
-    DWORD createdAt = 0, shownAt = 0, cancelEnabledAt = 0, closeEnabledAt = 0;
-    bool usableAtShow = true;
-    int rangeUpper = -1, furthest = -1;
-
-private:
-    const int m_statusId;
-    std::mutex m_mutex;
-};
-
 using SendProbe = dlgtest::Probe<CSendDlg>;
+using dlgtest::Names;
 using dlgtest::NamesOf;
+using dlgtest::Watch;
 
-std::vector<std::string> Strings(std::initializer_list<const char*> list) {
-    return std::vector<std::string>(list.begin(), list.end());
-}
+// The job's result of a dialog whose job never ran.
+const int kNoJob = 1;
 
 // Designs in memory and on the PC for the machine.
 class TransferTest : public dlgtest::MachineTest {
 protected:
     // Designs in memory named a.kst, b.kst, ... (`bad` is not a design the machine accepts).
     CObList& Designs(int count, int bad = -1) {
+        m_list.RemoveAll();
         for (int i = 0; i < count; ++i) {
             m_bytes.push_back(i == bad ? std::vector<uint8_t>(600, 0xEE) : MakeDesign(2, 10 + i));
             CFileData& design = m_designs.emplace_back();
@@ -126,6 +60,12 @@ protected:
     }
     // Whether the design "\\EMB\\<name>" is stored on medium 1.
     bool OnMachine(const std::string& name) { return Exists({"EMB", name}); }
+    // Runs a `Dialog` made of `args` whose job is recorded: its result and the job's.
+    template <class Dialog, class... Args> std::pair<INT_PTR, int> Ran(Args&&... args) {
+        dlgtest::Probe<Dialog> dialog(std::forward<Args>(args)...);
+        const INT_PTR result = Run(dialog);
+        return {result, dialog.jobResult};
+    }
 
     testsupport::TempDir m_pc;
     std::list<std::vector<uint8_t>> m_bytes;
@@ -136,7 +76,7 @@ protected:
 // ---- Sending ----
 
 TEST_F(TransferTest, DirectModeCountsDesignsAndFillsTheBarBeforeItEnds) {
-    DialogWatch watch(IDC_SEND_STATUS);
+    Watch watch(IDC_SEND_STATUS);
     int sent = -1;
     SendProbe dialog(&Designs(3), 1, "\\EMB", &sent);
     EXPECT_EQ(Run(dialog), IDOK);
@@ -149,81 +89,70 @@ TEST_F(TransferTest, DirectModeCountsDesignsAndFillsTheBarBeforeItEnds) {
     EXPECT_EQ(watch.texts[3], "Now Sending : c.kst\r\n\t\t3/3");
     EXPECT_EQ(watch.rangeUpper, 30);
     EXPECT_EQ(watch.furthest, 30) << "each design fills its 10 steps before the dialog ends";
-    EXPECT_TRUE(watch.boxes.empty());
-    // Cancel and Close are greyed while the dialog starts, usable from the worker's 500 ms on.
-    EXPECT_FALSE(watch.usableAtShow);
-    EXPECT_GE(watch.cancelEnabledAt - watch.createdAt, 500u);
-    EXPECT_GE(watch.closeEnabledAt - watch.createdAt, 500u);
+    EXPECT_TRUE(watch.Texts().empty());
+    EXPECT_FALSE(watch.usableAtShow) << "Cancel and Close are greyed while the dialog starts";
 }
 
+// The folder text ends with a backslash: file mode adds none, direct mode always adds one.
 TEST_F(TransferTest, FileModeShowsTheFilesCountedFromZero) {
-    DialogWatch watch(IDC_SEND_STATUS);
-    std::vector<FILEINFO> files = Files({"a.kst", "b.kst", "c.kst"});
-    CSendDlg dialog(files.data(), 3, 1, "\\EMB");
-    EXPECT_EQ(Run(dialog), IDOK);
-    ASSERT_EQ(watch.texts.size(), 4u);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(watch.texts[i], "Now Sending : " + m_pc.File(std::string(1, 'a' + i) + ".kst") +
-                                      "\r\n\t\t" + std::to_string(i) + "/3");
-    EXPECT_NE(watch.texts[3].find("\t\t3/3"), std::string::npos);
-    EXPECT_EQ(watch.furthest, 30);
-}
-
-// The folder text ends with a backslash: direct mode always adds one, file mode only when
-// the folder lacks it.
-TEST_F(TransferTest, FolderEndingWithBackslash) {
     int sent = 0;
     CSendDlg direct(&Designs(1), 1, "\\EMB\\", &sent);
     EXPECT_EQ(Run(direct), IDOK);
-    std::vector<FILEINFO> files = Files({"d.kst"});
-    CSendDlg file(files.data(), 1, 1, "\\EMB\\");
-    EXPECT_EQ(Run(file), IDOK);
+    Watch watch(IDC_SEND_STATUS);
+    std::vector<FILEINFO> files = Files({"b.kst", "c.kst", "d.kst"});
+    CSendDlg dialog(files.data(), 3, 1, "\\EMB\\");
+    EXPECT_EQ(Run(dialog), IDOK);
+    ASSERT_EQ(watch.texts.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(watch.texts[i], "Now Sending : " + m_pc.File(std::string(1, 'b' + i) + ".kst") +
+                                      "\r\n\t\t" + std::to_string(i) + "/3");
+    EXPECT_NE(watch.texts[3].find("\t\t3/3"), std::string::npos);
+    EXPECT_EQ(watch.furthest, 30);
     EXPECT_EQ(NamesOf(*m_machine, machine::kSendDesignName),
-              Strings({"\\EMB\\\\a.kst", "\\EMB\\d.kst"}));
+              (Names{"\\EMB\\\\a.kst", "\\EMB\\b.kst", "\\EMB\\c.kst", "\\EMB\\d.kst"}));
 }
 
-TEST_F(TransferTest, RefusedDesignEndsTheRunAndKeepsTheOnesBefore) {
-    DialogWatch watch(IDC_SEND_STATUS);
-    int sent = -1;
-    SendProbe dialog(&Designs(3, 1), 1, "\\EMB", &sent);
-    EXPECT_EQ(Run(dialog), IDCANCEL);
-    EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_REJECTED);
-    EXPECT_EQ(watch.boxes, Strings({"Sending: Failed to send a design."}));
-    EXPECT_EQ(sent, 1);
-    EXPECT_TRUE(OnMachine("a.kst"));
-    EXPECT_FALSE(OnMachine("c.kst"));
-}
-
-TEST_F(TransferTest, EmptyListsAndEmptyRecords) {
-    DialogWatch watch(IDC_SEND_STATUS);
-    int sent = -1;
+// Runs that end early: the result, the job's, the messages, the count written and the names
+// the machine received (and no traffic at all when none).
+TEST_F(TransferTest, RefusalsEndTheRunAndKeepWhatWasSent) {
+    auto ends = [&](const char* what, const std::function<std::pair<INT_PTR, int>(int*)>& run,
+                    INT_PTR result, int job, const Names& boxes, int sent, const Names& names) {
+        SCOPED_TRACE(what);
+        m_machine->ClearTrace();
+        Watch watch;
+        int count = -1;
+        EXPECT_EQ(run(&count), std::make_pair(result, job));
+        EXPECT_EQ(watch.Texts(), boxes);
+        EXPECT_EQ(count, sent);
+        EXPECT_EQ(NamesOf(*m_machine, machine::kSendDesignName), names);
+        EXPECT_TRUE(!names.empty() || m_machine->Trace().empty()) << "no traffic";
+    };
+    ends("a design the machine refuses",
+         [&](int* sent) { return Ran<CSendDlg>(&Designs(3, 1), 1, "\\EMB", sent); }, IDCANCEL,
+         USBCOMM_ERR_REJECTED, {"Sending: Failed to send a design."}, 1,
+         {"\\EMB\\a.kst", "\\EMB\\b.kst"});
+    EXPECT_TRUE(OnMachine("a.kst")) << "a refusal keeps the designs sent before";
+    std::vector<FILEINFO> blank = Files({"e.kst", ""});
+    ends("an empty record, refused without a message",
+         [&](int*) { return Ran<CSendDlg>(blank.data(), 2, 1, "\\EMB"); }, IDCANCEL,
+         USBCOMM_ERR_REJECTED, {}, -1, {"\\EMB\\e.kst"});
     CObList none;
-    CSendDlg empty(&none, 1, "\\EMB", &sent);
-    EXPECT_EQ(Run(empty), IDOK);
-    EXPECT_EQ(sent, 0);
-
-    std::vector<FILEINFO> files = Files({"a.kst", ""});
-    SendProbe blank(files.data(), 2, 1, "\\EMB");
-    EXPECT_EQ(Run(blank), IDCANCEL);
-    EXPECT_EQ(blank.jobResult, USBCOMM_ERR_REJECTED);
-    EXPECT_TRUE(watch.boxes.empty()) << "an empty record is refused without a message";
-    EXPECT_TRUE(OnMachine("a.kst"));
-}
-
-TEST_F(TransferTest, NamesThatDoNotFitAreRefusedNotOverrun) {
-    DialogWatch watch(IDC_SEND_STATUS);
+    ends("no designs", [&](int* sent) { return Ran<CSendDlg>(&none, 1, "\\EMB", sent); }, IDOK, 0,
+         {}, 0, {});
     const std::string folder = "\\EMB\\" + std::string(250, 'x');
-    int sent = -1;
-    CSendDlg direct(&Designs(1), 1, folder.c_str(), &sent);
-    EXPECT_EQ(Run(direct), IDCANCEL);
-    std::vector<FILEINFO> records(1);
-    FileInfoSet(&records[0], "x.kst");
+    ends("a folder that does not fit the name: refused, not overrun",
+         [&](int* sent) { return Ran<CSendDlg>(&Designs(1), 1, folder.c_str(), sent); }, IDCANCEL,
+         USBCOMM_ERR_MEMORY, {"Sending: Failed to allocate memory."}, -1, {});
+    std::vector<FILEINFO> far(1);
+    FileInfoSet(&far[0], "x.kst");
     const std::string pc = m_pc.Path() + "/" + std::string(260, 'y');
-    CReceiveDlg receive(records.data(), 1, 1, pc.c_str(), &sent);
-    EXPECT_EQ(Run(receive), IDCANCEL);
-    EXPECT_EQ(watch.boxes, Strings({"Sending: Failed to allocate memory.",
-                                    "Receiving: Failed to open the file."}));
-    EXPECT_TRUE(m_machine->Trace().empty()) << "nothing reached the machine";
+    ends("a PC path that does not fit",
+         [&](int* sent) { return Ran<CReceiveDlg>(far.data(), 1, 1, pc.c_str(), sent); }, IDCANCEL,
+         USBCOMM_ERR_FILE_OPEN, {"Receiving: Failed to open the file."}, -1, {});
+    testsupport::Port holder(true, 0); // another program holds the device
+    ends("no machine at start: no worker, no count",
+         [&](int* sent) { return Ran<CSendDlg>(&Designs(2), 1, "\\EMB", sent); }, IDCANCEL, kNoJob,
+         {"Sending: Failed to initialize communication port."}, -1, {});
 }
 
 // Direct mode: a cancel between designs stops before the next one; the job still ends well.
@@ -247,7 +176,7 @@ TEST_F(TransferTest, CancelBetweenDesignsInDirectMode) {
 
 // File mode: the transport watches the cancel event while the machine stores the design.
 TEST_F(TransferTest, CancelWhileTheMachineStores) {
-    DialogWatch watch(IDC_SEND_STATUS);
+    Watch watch;
     m_machine->SetStoringPolls(100000);
     std::vector<FILEINFO> files = Files({"a.kst"});
     SendProbe dialog(files.data(), 1, 1, "\\EMB");
@@ -256,7 +185,7 @@ TEST_F(TransferTest, CancelWhileTheMachineStores) {
                   })),
               IDCANCEL);
     EXPECT_EQ(dialog.jobResult, USBCOMM_ERR_CANCELLED) << "the worker has ended";
-    EXPECT_TRUE(watch.boxes.empty());
+    EXPECT_TRUE(watch.Texts().empty());
     testsupport::Port exclusive(true, 0);
     EXPECT_TRUE(exclusive.Ok()) << "the port is closed";
 }
@@ -300,17 +229,6 @@ TEST_F(TransferTest, TeardownServesTheWorkersMessages) {
     EXPECT_EQ(sent, 1);
 }
 
-TEST_F(TransferTest, NoMachineAtStartShowsOneMessageAndStartsNoWorker) {
-    DialogWatch watch(IDC_SEND_STATUS);
-    testsupport::Port holder(true, 0); // another program holds the device
-    int sent = -1;
-    SendProbe dialog(&Designs(2), 1, "\\EMB", &sent);
-    EXPECT_EQ(Run(dialog), IDCANCEL);
-    EXPECT_EQ(watch.boxes.size(), 1u);
-    EXPECT_FALSE(dialog.jobRan);
-    EXPECT_EQ(sent, -1) << "the counter is not written";
-}
-
 // ---- Receiving ----
 
 // Designs put on the machine (in \\EMB), those asked for, how many were received, the result
@@ -342,7 +260,7 @@ TEST_P(ReceiveTest, WritesTempWithTheDesignsExtension) {
     std::vector<FILEINFO> records(asked.size());
     for (size_t i = 0; i < asked.size(); ++i)
         FileInfoSet(&records[i], ("\\EMB\\" + asked[i]).c_str());
-    DialogWatch watch(IDC_RECEIVE_STATUS);
+    Watch watch(IDC_RECEIVE_STATUS);
     int received = -1;
     CReceiveDlg dialog(records.data(), static_cast<int>(records.size()), 1, m_pc.Path().c_str(),
                        &received);
@@ -369,56 +287,29 @@ INSTANTIATE_TEST_SUITE_P(
                       ReceiveCase{"NoExtension", "PLAIN", "PLAIN", 1, IDOK, "temp=PLAIN"}),
     [](const ::testing::TestParamInfo<ReceiveCase>& info) { return info.param.what; });
 
-// Another process holds the transfer mutex: the dialog gives up after 3000 ms without opening
-// the port. This program runs twice more: the holder and the dialog, in a namespace of their own.
-const char* const kHolderVariable = "VANTEL_TEST_TRANSFER_HOLDER";
-const char* const kDialogVariable = "VANTEL_TEST_TRANSFER_DIALOG";
-
-TEST(TransferChild, Holder) {
-    if (getenv(kHolderVariable) == nullptr)
-        GTEST_SKIP() << "runs only as a process of the cross-process test";
-    testsupport::ServeTransferMutex();
-}
-
-// Runs the dialog that VANTEL_TEST_TRANSFER_DIALOG names and prints how it went.
-TEST(TransferChild, Dialog) {
-    const char* which = getenv(kDialogVariable);
-    if (which == nullptr)
-        GTEST_SKIP() << "runs only as a process of the cross-process test";
-    testsupport::TestMachine machine;
-    auto hooked = std::make_shared<usbtest::HookedMachine>(machine.Shared());
-    plug::SelectMachine(hooked);
-    DialogWatch watch(IDC_RECEIVE_STATUS);
+// Another holder of the transfer mutex (a thread here; the frame's tests show that processes
+// share it): the receive and folder-list dialogs wait 3000 ms for it, then give up without a port.
+TEST_F(TransferTest, TheDialogsThatReadTimeOutWhileAnotherHoldsTheTransferMutex) {
+    std::atomic<bool> held{false}, done{false};
+    std::thread holder([&] {
+        CSingleLock lock(&g_transferMutex, TRUE);
+        held = true;
+        WaitFor([&] { return done.load(); });
+    });
+    ASSERT_TRUE(WaitFor([&] { return held.load(); }));
+    Watch watch;
     std::vector<FILEINFO> records(1);
     FileInfoSet(&records[0], "\\EMB\\A.kst");
-    testsupport::TempDir pc;
     int received = -1;
-    CReceiveDlg receive(records.data(), 1, 1, pc.Path().c_str(), &received);
+    CReceiveDlg receive(records.data(), 1, 1, m_pc.Path().c_str(), &received);
+    EXPECT_EQ(Run(receive), IDCANCEL);
     CIntormationDlg folders(1, "\\EMB");
-    const INT_PTR result = std::string(which) == "receive" ? receive.DoModal() : folders.DoModal();
-    std::printf("result %d opens %d traffic %zu boxes", static_cast<int>(result),
-                hooked->opens.load(), machine->Trace().size());
-    for (const std::string& box : watch.boxes)
-        std::printf(" [%s]", box.c_str());
-    std::printf("\n");
-    plug::SelectMachine(std::shared_ptr<machine::Endpoint>());
-}
-
-// The receive and folder-list dialogs wait 3000 ms for the mutex, then give up without a port.
-TEST(TransferMutex, HeldByAnotherProcessTheDialogsThatReadTimeOut) {
-    const std::string space = testsupport::OwnNamespace("transfer");
-    testsupport::TransferMutexHolder holder("TransferChild.Holder", kHolderVariable, space);
-    ASSERT_TRUE(holder.Says("take\n", "took 1"));
-    for (const std::string dialog : {"receive", "folders"}) {
-        std::string output;
-        testsupport::RunCommand(testsupport::ChildCommand("TransferChild.Dialog", kDialogVariable,
-                                                          space, kDialogVariable + ("=" + dialog)),
-                                &output);
-        EXPECT_NE(output.find("result 2 opens 0 traffic 0 boxes [Design List: Communication time "
-                              "out.]\n"),
-                  std::string::npos)
-            << dialog << ": " << output;
-    }
+    EXPECT_EQ(Run(folders), IDCANCEL);
+    done = true;
+    holder.join();
+    EXPECT_EQ(watch.Texts(), Names(2, "Design List: Communication time out."));
+    EXPECT_EQ(m_hooked->opens, 0);
+    EXPECT_TRUE(m_machine->Trace().empty());
 }
 
 } // namespace
