@@ -229,41 +229,6 @@ TEST(KstTrailer, SectionsFollowTheStitchDataAndItsPadding) {
     EXPECT_EQ(ReadTrailer(early), 0);
 }
 
-TEST(KstTrailer, DirectoriesBodiesAndCountsOutsideTheBufferAreMalformed) {
-    auto bytes = WithTrailer(1, {{1, std::vector<BYTE>(10)}});
-    const size_t trailer = 116 + 8 + 4;
-    ASSERT_EQ(ReadTrailer(bytes), 1);
-    bytes.pop_back(); // the body is one byte short
-    EXPECT_EQ(ReadTrailer(bytes), -1);
-    bytes.resize(trailer + 7); // the tag without its count
-    EXPECT_EQ(ReadTrailer(bytes), -1);
-
-    auto negative = WithTrailer(1, {{1, std::vector<BYTE>(10)}});
-    SetLong(negative, trailer + 12, -4);
-    EXPECT_EQ(ReadTrailer(negative), -1);
-    SetLong(negative, trailer + 12, 0x7FFFFFFF);
-    EXPECT_EQ(ReadTrailer(negative), -1);
-
-    // The section count is unsigned: 200 empty sections.
-    auto many = WithTrailer(1, std::vector<host::TrailerSection>(200, {1, {}}));
-    EXPECT_EQ(ReadTrailer(many), 200);
-    many.pop_back(); // the directory's last entry is cut short
-    EXPECT_EQ(ReadTrailer(many), -1);
-
-    // A record count that its section cannot hold.
-    tagKstBlockRecord record = {0, {0}};
-    auto records = WithTrailer(1, {{KST_SECTION_BLOCKS, host::RecordBlock({record})}});
-    KST_SECTION section;
-    ASSERT_EQ(ReadTrailer(records, &section, 1), 1);
-    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), 1);
-    SetLong(records, section.dwOffset, 2);
-    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), -1);
-    SetLong(records, section.dwOffset, -1);
-    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), -1);
-    section.nSize = 3;
-    EXPECT_EQ(KstSectionRecordCount(records.data(), &section), -1);
-}
-
 TEST(KstCheck, EndCodeCountsOnlyAsTheWalksLastCommand) {
     std::vector<BYTE> units;
     AddStitch(units, 3, 4);

@@ -7,7 +7,6 @@
 #include "stdafx.h"
 #include "design/KstFormat.h"
 #include "fuzz/FuzzDriver.h"
-#include "fuzz/HostChecks.h"
 #include "host/DesignSample.h"
 
 #include <cstring>
@@ -18,6 +17,12 @@ namespace fuzzdesign {
 
 using host::AddCommand;
 using host::AddStitch;
+
+inline LONG GetLong(const uint8_t* p) {
+    LONG value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
 
 // The header's counts and offsets, and those of the trailer behind the stitch data when there
 // is one: its section count, every directory entry, the record count of each block-record
@@ -47,8 +52,8 @@ inline std::vector<size_t> PlainFields(const std::vector<BYTE>& bytes) {
 // point of an extended design.
 inline std::vector<size_t> ExtendedFields(const std::vector<BYTE>& bytes) {
     std::vector<size_t> fields = {0, 4, 24, 28, 32};
-    const size_t at = KST_HEADER_SIZE + 8 * static_cast<size_t>(hostcheck::GetLong(&bytes[24]));
-    const LONG records = hostcheck::GetLong(&bytes[at]);
+    const size_t at = KST_HEADER_SIZE + 8 * static_cast<size_t>(GetLong(&bytes[24]));
+    const LONG records = GetLong(&bytes[at]);
     fields.push_back(at);
     for (LONG r = 0; r < records && r < 4; ++r)
         fields.push_back(at + 4 + KST_BLOCK_RECORD_SIZE * r);
@@ -110,7 +115,7 @@ inline std::vector<BYTE> Relocated(const host::DesignParts& parts, DWORD offset)
     const std::vector<BYTE> plain = host::WritePlainDesign(parts);
     std::vector<BYTE> bytes(plain.begin(), plain.begin() + KST_HEADER_SIZE);
     bytes.resize(offset, 0xFF);
-    bytes.insert(bytes.end(), plain.begin() + hostcheck::GetLong(plain.data()), plain.end());
+    bytes.insert(bytes.end(), plain.begin() + GetLong(plain.data()), plain.end());
     std::memcpy(bytes.data(), &offset, 4);
     return bytes;
 }
