@@ -14,7 +14,6 @@ namespace {
 
 class ExposedConvert : public CConvert {
 public:
-    using CConvert::DivisionVastData;
     using CConvert::JoinStitch;
 };
 
@@ -81,15 +80,6 @@ TEST(JoinStitch, EveryMoveEndsOnTheTargetWithUnitsOfAtMost127) {
             }
         }
     }
-}
-
-TEST(DivisionVastData, WithoutWorkBufferFailsWithSizesZero) {
-    ExposedConvert convert;
-    int size1 = 5;
-    int size2 = 6;
-    EXPECT_EQ(convert.DivisionVastData(size1, size2), nullptr);
-    EXPECT_EQ(size1, 0);
-    EXPECT_EQ(size2, 0);
 }
 
 // Converts a large-hoop design and returns its plain form and halves.

@@ -243,33 +243,6 @@ TEST(DivideKst, ThreeBlocksWithABudgetForTwo) {
     EXPECT_EQ(second.length, 116 + 8 + 12 + 20 + 44);
 }
 
-TEST(DivideKst, PositionsAcrossThreeParts) {
-    Source s = ThreeBlocks();
-    s.Build();
-    Divider d;
-    std::vector<int> positions;
-    std::vector<Part> parts;
-    for (int i = 0; i < 4 && (i == 0 || d.position != 0); ++i) {
-        const int length = d.Next(s, 5);
-        ASSERT_NE(length, 0);
-        positions.push_back(d.position);
-        parts.push_back(d.Read(length));
-    }
-    EXPECT_EQ(positions, (std::vector<int>{2, 3, 0}));
-    // No records: no trailer at all.
-    for (const Part& p : parts)
-        EXPECT_EQ(p.sections, 0);
-    // The second part starts with a jump to (30, 0), where the first colour change stood, and
-    // has 7 units: padded with one zero unit.
-    std::vector<BYTE> lead;
-    AddCommand(lead, KST_JUMP, 30, 0);
-    std::vector<BYTE> body = Slice(s.units, 5, 4);
-    AddCommand(body, KST_END);
-    EXPECT_EQ(parts[1].units, Concat(lead, body));
-    EXPECT_EQ(parts[1].length, 116 + 8 + 16);
-    EXPECT_EQ(parts[1].raw[parts[1].length - 1], 0);
-}
-
 // Where a division from a start position with a budget ends: the blocks of its part (0: none)
 // and the position it leaves.
 TEST(DivideKst, BudgetAndStartPosition) {
@@ -281,7 +254,7 @@ TEST(DivideKst, BudgetAndStartPosition) {
         {1, 14, 3, 0},  {1, 13, 2, 3}, // the budget counts the units before the end code
         {1, 2, 0, 1},   {3, 2, 0, 3},  // no colour change within the budget keeps the position
         {4, 100, 0, 3},                // a failed skip leaves the position one back
-        {0, 100, 0, 0},
+        {0, 100, 0, 0}, {1, 5, 1, 2},  {2, 5, 1, 3}, {3, 5, 1, 0}, // part after part
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.start) + ", " + std::to_string(c.budget));

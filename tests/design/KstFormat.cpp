@@ -1,4 +1,4 @@
-// The design format: structural check, date-time text, margins, trailer location and reader.
+// The design format: structural check, margins, trailer location and reader.
 #include "stdafx.h"
 #include "design/KstFormat.h"
 #include "host/DesignSample.h"
@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -132,25 +131,6 @@ TEST(KstCheck, UpperBoundsApplyOnlyWhenAsked) {
     EXPECT_TRUE(Check(host::WritePlainDesign(Parts(1, units)), TRUE));
 }
 
-TEST(KstDateTime, FourteenDigitsOfLocalTimeAndTwoZeroBytes) {
-    auto text = [](time_t when) {
-        const struct tm* t = localtime(&when);
-        char buffer[64];
-        std::snprintf(buffer, sizeof(buffer), "%4d%02d%02d%02d%02d%02d", t->tm_year + 1900,
-                      t->tm_mon + 1, t->tm_mday, t->tm_hour, t->tm_min, t->tm_sec);
-        return std::string(buffer);
-    };
-    const std::string before = text(time(nullptr));
-    char field[16];
-    std::memset(field, 'x', sizeof(field));
-    KstFormatDateTime(field);
-    const std::string after = text(time(nullptr));
-    const std::string written(field, 14);
-    EXPECT_TRUE(written == before || written == after) << written;
-    EXPECT_EQ(field[14], 0);
-    EXPECT_EQ(field[15], 0);
-}
-
 TEST(KstExtents, MarginsPerHoopWithTheAllOrNothingRule) {
     tagKstHeader header;
     std::memset(&header, 0, sizeof(header));
@@ -172,16 +152,6 @@ TEST(KstExtents, MarginsPerHoopWithTheAllOrNothingRule) {
     EXPECT_EQ(header.rcMarginA[0], -1);
     const LONG tall[4] = {700, 1000, 700, 400};
     EXPECT_EQ(0, std::memcmp(header.rcMarginC, tall, sizeof(tall)));
-}
-
-TEST(KstTrailer, LiesAfterTheStitchDataAndItsPadding) {
-    tagKstHeader header;
-    std::memset(&header, 0, sizeof(header));
-    header.dwStitchOffset = 124;
-    header.nUnits = 1001;
-    EXPECT_EQ(KstTrailerOffset(&header), 124u + 2004);
-    header.nUnits = 1000;
-    EXPECT_EQ(KstTrailerOffset(&header), 124u + 2000);
 }
 
 namespace {
