@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -100,40 +101,21 @@ std::vector<BYTE> Records(const Moves& blockAndTag) {
     return host::RecordBlock(records);
 }
 
-// A part read back from the part buffer.
-struct Part {
-    int length = 0;
-    tagKstHeader header{}; // zero when the division failed
-    std::vector<LONG> colours, types;
-    std::vector<BYTE> units; // without padding
-    std::vector<BYTE> raw;   // the whole part
-    int sections = 0;
-    KST_SECTION section = {0, 0, 0};
-    Moves records; // block index, tag
+// A part read back from the part buffer: a plain design, its bytes, and the records of its
+// block-record section as (block index, tag).
+struct Part : convtest::Plain {
+    std::vector<BYTE> raw;
+    Moves records;
 };
 
 Part ReadPart(const std::vector<BYTE>& buffer, int length) {
     Part part;
-    part.length = length;
-    if (length <= 0)
-        return part;
-    part.raw.assign(buffer.begin(), buffer.begin() + length);
-    std::memcpy(&part.header, buffer.data(), sizeof(part.header));
-    const int k = part.header.nColors;
-    for (int i = 0; i < k; ++i) {
-        part.colours.push_back(LongAt(buffer, 116 + 4 * i));
-        part.types.push_back(LongAt(buffer, 116 + 4 * (k + i)));
-    }
-    const size_t offset = part.header.dwStitchOffset;
-    part.units.assign(buffer.begin() + offset, buffer.begin() + offset + 2 * part.header.nUnits);
-    part.sections = KstReadTrailer(part.raw.data(), part.raw.size(), &part.section, 1);
-    if (part.sections == 1) {
-        const LONG m = KstSectionRecordCount(part.raw.data(), &part.section);
-        for (LONG r = 0; r < m; ++r) {
-            const size_t at = part.section.dwOffset + 4 + 44 * r;
-            part.records.emplace_back(LongAt(part.raw, at), LongAt(part.raw, at + 4) / 100);
-        }
-    }
+    part.raw.assign(buffer.begin(), buffer.begin() + std::max(length, 0));
+    static_cast<convtest::Plain&>(part) = convtest::ReadPlain(part.raw);
+    for (const convtest::Section& section : part.sections)
+        for (size_t at = 4; section.type == KST_SECTION_BLOCKS && at < section.body.size();
+             at += KST_BLOCK_RECORD_SIZE)
+            part.records.emplace_back(LongAt(section.body, at), LongAt(section.body, at + 4) / 100);
     return part;
 }
 
@@ -208,9 +190,9 @@ TEST(DivideKst, AWholeDesignWithinTheBudgetIsOnePart) {
     EXPECT_EQ(p.units, s.units);
     // Odd unit count: one zero unit of padding, then the trailer with the records only.
     EXPECT_EQ(LongAt(p.raw, 140 + 30) & 0xFFFF, 0);
-    EXPECT_EQ(p.sections, 1);
-    EXPECT_EQ(p.section.nType, KST_SECTION_BLOCKS);
-    EXPECT_EQ(p.section.nSize, 4 + 3 * 44);
+    ASSERT_EQ(p.sectionCount, 1);
+    EXPECT_EQ(p.sections[0].type, KST_SECTION_BLOCKS);
+    EXPECT_EQ(p.sections[0].size, 4 + 3 * 44);
     EXPECT_EQ(p.records, (Moves{{0, 1}, {2, 2}, {1, 3}}));
     EXPECT_EQ(length, 140 + 32 + 20 + 3 * 44);
     EXPECT_TRUE(KstCheckStructure(p.raw.data(), p.raw.size(), TRUE, nullptr));
@@ -229,7 +211,7 @@ TEST(DivideKst, ThreeBlocksWithABudgetForTwo) {
     EXPECT_EQ(first.header.nColors, 2);
     EXPECT_EQ(first.colours, (std::vector<LONG>{0x11, 0x22}));
     EXPECT_EQ(first.records, (Moves{{0, 1}, {1, 2}, {1, 4}}));
-    EXPECT_EQ(first.length, 116 + 16 + 20 + 20 + 3 * 44);
+    EXPECT_EQ(first.raw.size(), 116u + 16 + 20 + 20 + 3 * 44);
 
     const Part second = d.Read(d.Next(s, 10));
     EXPECT_EQ(d.position, 0);
@@ -240,7 +222,7 @@ TEST(DivideKst, ThreeBlocksWithABudgetForTwo) {
     EXPECT_EQ(second.colours, (std::vector<LONG>{0x33}));
     EXPECT_EQ(second.types, (std::vector<LONG>{13}));
     EXPECT_EQ(second.records, (Moves{{0, 3}}));
-    EXPECT_EQ(second.length, 116 + 8 + 12 + 20 + 44);
+    EXPECT_EQ(second.raw.size(), 116u + 8 + 12 + 20 + 44);
 }
 
 // Where a division from a start position with a budget ends: the blocks of its part (0: none)
