@@ -128,11 +128,6 @@ inline std::vector<fuzz::Seed> PlainSeeds() {
     AddStitch(units, 2, 2);
     AddCommand(units, KST_END);
     seeds.push_back(Seed("every command", host::WritePlainDesign(Parts({1, 2, 3}, units))));
-    // The same with the second jump's displacement reading as a colour change, not an end code:
-    // passing over the first block from a later position must not take it for one.
-    units[9] = KST_COLOR_CHANGE;
-    seeds.push_back(Seed("jump displacements that read as colour changes",
-                         host::WritePlainDesign(Parts({1, 2, 3}, units))));
 
     // Unassigned (-1) colour entries, which the division passes over into the type table.
     host::DesignParts parts = Parts({-1, 3, -1, -1}, BlockUnits(4, 2));
