@@ -183,6 +183,9 @@ TEST(KstTrailer, SectionsFollowTheStitchDataAndItsPadding) {
     KST_SECTION sections[4];
     ASSERT_EQ(ReadTrailer(bytes, sections, 4), 2);
     const DWORD directory = 116 + 8 + 6 + 2 + 8;
+    tagKstHeader header;
+    std::memcpy(&header, bytes.data(), sizeof header);
+    EXPECT_EQ(KstTrailerOffset(&header), 116u + 8 + 6 + 2); // behind the padding
     EXPECT_EQ(sections[0].nType, KST_SECTION_BLOCKS);
     EXPECT_EQ(sections[0].nSize, 48);
     EXPECT_EQ(sections[0].dwOffset, directory + 16);
