@@ -13,7 +13,6 @@ namespace {
 class ExposedConvert : public CConvert {
 public:
     BYTE* WorkBuffer() const { return m_pWorkBuffer; }
-    LONG DivisionPoint() const { return m_nDivisionPoint; }
 };
 
 std::string Now() {
@@ -206,29 +205,6 @@ TEST(Convert, FailedDivisionReleasesTheInputAndClearsBothSlots) {
         EXPECT_EQ(result.slotAfter, nullptr);
         EXPECT_EQ(result.length, 0);
     }
-}
-
-TEST(Convert, WorkBufferIsReleasedAfterEveryCallAndCopiesShareNothing) {
-    Extended design = TwoPartDesign(4);
-    std::vector<BYTE> bytes = design.Bytes();
-    ExposedConvert convert;
-    EXPECT_EQ(convert.WorkBuffer(), nullptr);
-    for (LONG division : {4, -1}) {
-        PutLong(bytes, 116 + 8 + 4, division);
-        BYTE* block = static_cast<BYTE*>(std::malloc(bytes.size()));
-        std::memcpy(block, bytes.data(), bytes.size());
-        int length = 0;
-        EXPECT_EQ(convert.PlusToKst(&block, &length), division > 0);
-        EXPECT_EQ(convert.WorkBuffer(), nullptr);
-        EXPECT_EQ(convert.DivisionPoint(), division);
-        std::free(block);
-    }
-    ExposedConvert copy(convert);
-    ExposedConvert assigned;
-    assigned = convert;
-    EXPECT_EQ(copy.WorkBuffer(), nullptr);
-    EXPECT_EQ(assigned.DivisionPoint(), -1);
-    // All three go out of scope here; a shared live buffer would be released three times.
 }
 
 } // namespace

@@ -14,7 +14,6 @@ namespace {
 
 class ExposedConvert : public CConvert {
 public:
-    using CConvert::DivisionVastData;
     using CConvert::JoinStitch;
 };
 
@@ -81,15 +80,6 @@ TEST(JoinStitch, EveryMoveEndsOnTheTargetWithUnitsOfAtMost127) {
             }
         }
     }
-}
-
-TEST(DivisionVastData, WithoutWorkBufferFailsWithSizesZero) {
-    ExposedConvert convert;
-    int size1 = 5;
-    int size2 = 6;
-    EXPECT_EQ(convert.DivisionVastData(size1, size2), nullptr);
-    EXPECT_EQ(size1, 0);
-    EXPECT_EQ(size2, 0);
 }
 
 // Converts a large-hoop design and returns its plain form and halves.
@@ -165,19 +155,13 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
     ExpectRect(second.header.rcMarginA, 550, 265, 525, 550);
     ExpectRect(second.header.rcMarginB, -1, -1, -1, -1);
     ExpectRect(second.header.rcMarginC, 700, 715, 675, 1000);
-}
 
-TEST(DivisionVastData, DivisionOnTheJumpCommandReportsEverythingAsSecond) {
-    const Divided divided = Divide(TwoPartDesign(3));
-    EXPECT_EQ(divided.sizes, (std::vector<LONG>{0, 292}));
-    ASSERT_EQ(divided.plain.sections.size(), 1u);
-    EXPECT_EQ(divided.plain.sections[0].type, KST_SECTION_HALF2);
-    // The same two halves as a division on the displacement, in one section.
-    const Divided onDisplacement = Divide(TwoPartDesign(4));
-    ASSERT_EQ(divided.halves.size(), 2u);
-    ASSERT_EQ(onDisplacement.halves.size(), 2u);
+    // Divided on the jump command, the same two halves are reported in one second section.
+    const Divided onCommand = Divide(TwoPartDesign(3));
+    EXPECT_EQ(onCommand.sizes, (std::vector<LONG>{0, 292}));
+    ASSERT_EQ(onCommand.halves.size(), 2u);
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(divided.halves[i].units, onDisplacement.halves[i].units);
+        EXPECT_EQ(onCommand.halves[i].units, divided.halves[i].units);
 }
 
 TEST(DivisionVastData, DivisionZeroMakesOneHalfAroundTheLowerCentre) {

