@@ -1,5 +1,5 @@
-// The control wrappers the dialogs use against real controls: progress bar, list view, the
-// wait cursor, and the handle maps behind FromHandle.
+// The control wrappers the dialogs use against real controls: the progress bar, the wait
+// cursor, and the handle maps behind FromHandle.
 #include "platform/afx/DialogTestKit.h"
 
 #include <gtest/gtest.h>
@@ -14,27 +14,12 @@ namespace {
 class CControlsDlg : public CDialog {
 public:
     CProgressCtrl m_progress;
-    CListCtrl m_list;
 
     CControlsDlg() { EXPECT_TRUE(CreateIndirect(StandardTemplate())); }
     ~CControlsDlg() override { DestroyWindow(); }
 
-    void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Control(pDX, IDC_PROGRESS, m_progress);
-        DDX_Control(pDX, IDC_LIST, m_list);
-    }
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_PROGRESS, m_progress); }
 };
-
-int CALLBACK ByNameDescending(LPARAM a, LPARAM b, LPARAM list) {
-    CListCtrl* pList = reinterpret_cast<CListCtrl*>(list);
-    LVFINDINFO find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = a;
-    CString textA = pList->GetItemText(pList->FindItem(&find), 0);
-    find.lParam = b;
-    CString textB = pList->GetItemText(pList->FindItem(&find), 0);
-    return -textA.Compare(textB);
-}
 
 } // namespace
 
@@ -59,34 +44,6 @@ TEST(DialogControls, ProgressBarStepsWithinItsRangeAndIsReadFromAWorkerThread) {
     }
     worker.join();
     EXPECT_EQ(4, seen.load());
-}
-
-TEST(DialogControls, ListItemsTextDataSelectionAndSorting) {
-    CControlsDlg dialog;
-    CListCtrl& list = dialog.m_list;
-    EXPECT_EQ(0, list.InsertItem(0, "beta", 12));
-    EXPECT_EQ(1, list.InsertItem(1, "alpha"));
-    EXPECT_EQ(2, list.InsertItem(LVIF_TEXT | LVIF_PARAM, 2, "gamma", 0, 0, 0, 33));
-    EXPECT_EQ(3, list.GetItemCount());
-    EXPECT_STREQ("alpha", list.GetItemText(1, 0));
-    LVITEM item = {};
-    item.mask = LVIF_IMAGE;
-    ASSERT_TRUE(list.GetItem(&item));
-    EXPECT_EQ(12, item.iImage);
-
-    for (int i = 0; i < 3; ++i)
-        list.SetItemData(i, static_cast<DWORD_PTR>(i + 1));
-    EXPECT_TRUE(list.SortItems(&ByNameDescending, reinterpret_cast<DWORD_PTR>(&list)));
-    EXPECT_STREQ("gamma", list.GetItemText(0, 0));
-    EXPECT_STREQ("alpha", list.GetItemText(2, 0));
-
-    EXPECT_EQ(-1, list.GetNextItem(-1, LVNI_SELECTED));
-    ASSERT_TRUE(list.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED));
-    EXPECT_EQ(1, list.GetNextItem(-1, LVNI_SELECTED));
-    EXPECT_TRUE(list.SetItemText(1, 0, "BETA"));
-    EXPECT_STREQ("BETA", list.GetItemText(1, 0));
-    EXPECT_TRUE(list.DeleteAllItems());
-    EXPECT_EQ(0, list.GetItemCount());
 }
 
 TEST(DialogControls, FromHandleWrapsWindowsWithoutObjectsAndKeepsBoundOnes) {

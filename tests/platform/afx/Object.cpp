@@ -1,6 +1,6 @@
 // CObject's list and the exception machinery: CObList walked in order and refusing what needs
 // an element on an empty list; TRY/CATCH deleting what it caught and choosing the matching
-// handler, the shared memory exception, the file exception's messages.
+// handler, the file exception's messages.
 #include <afx.h>
 
 #include "platform/afx/AfxTest.h"
@@ -63,20 +63,6 @@ TEST(ExceptionTest, CatchDeletesTheExceptionAndChoosesTheMatchingHandler) {
     }
     END_CATCH
     EXPECT_EQ(2, handler);
-}
-
-TEST(ExceptionTest, MemoryExceptionIsOneSharedObject) {
-    CMemoryException* thrown[2] = {NULL, NULL};
-    for (CMemoryException*& slot : thrown) {
-        try {
-            AfxThrowMemoryException();
-        } catch (CMemoryException* e) {
-            slot = e;
-            e->Delete(); // leaves the shared object alone
-        }
-    }
-    ASSERT_NE(nullptr, thrown[0]);
-    EXPECT_EQ(thrown[0], thrown[1]);
 }
 
 TEST(FileExceptionTest, MessageNamesTheFileAndIsTruncated) {

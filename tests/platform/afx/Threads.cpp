@@ -1,8 +1,7 @@
 // Framework threads and their sync objects: AfxBeginThread's suspended start as the progress
-// dialogs use it, the procedure's result as exit code, objects that delete themselves when
-// their thread ends; a held mutex makes a timed lock fail, released it is obtained, an
-// abandoned one counts as obtained (two processes on one named mutex: the frame tests); events
-// reset as asked.
+// dialogs use it, the procedure's result as exit code; a held mutex makes a timed lock fail,
+// released it is obtained, an abandoned one counts as obtained (two processes on one named
+// mutex: the frame tests); events reset as asked.
 // Waits use the system's own time-outs (scaled by the test clock); nothing asserts a duration.
 #include <afxwin.h>
 #include <afxmt.h>
@@ -43,15 +42,6 @@ BOOL Signalled(CSyncObject& object) {
     return object.Lock(0);
 }
 
-// A thread object whose deletion can be seen.
-class CWatchedThread : public CWinThread {
-public:
-    CWatchedThread(AFX_THREADPROC proc, LPVOID param, CEvent* deleted)
-        : CWinThread(proc, param), m_pDeleted(deleted) {}
-    ~CWatchedThread() override { m_pDeleted->SetEvent(); }
-    CEvent* m_pDeleted;
-};
-
 } // namespace
 
 TEST(CWinThreadTest, ThreadRunsOnResumeAsItsObjectAndExitsWithTheResult) {
@@ -70,19 +60,6 @@ TEST(CWinThreadTest, ThreadRunsOnResumeAsItsObjectAndExitsWithTheResult) {
 
     EXPECT_EQ(nullptr, AfxBeginThread(NULL, NULL));
     EXPECT_EQ(nullptr, AfxGetThread()); // not started by the framework
-}
-
-TEST(CWinThreadTest, AutoDeleteObjectGoesAwayWithItsThread) {
-    CEvent deleted(FALSE, TRUE);
-    std::atomic<bool> autoDelete{false};
-    auto job = [&]() -> UINT {
-        autoDelete = AfxGetThread()->m_bAutoDelete != FALSE;
-        return 0;
-    };
-    CWinThread* thread = new CWatchedThread(&RunFn<decltype(job)>, &job, &deleted);
-    ASSERT_TRUE(thread->CreateThread());
-    EXPECT_TRUE(deleted.Lock(kLongWait));
-    EXPECT_TRUE(autoDelete);
 }
 
 TEST(CSingleLockTest, HeldMutexTimesOutThenIsObtainedWhenReleased) {
