@@ -72,10 +72,6 @@ HWND WaitForWindow(const std::string& caption, int timeoutMs, const char* classN
     return search.found;
 }
 
-bool WaitForWindowGone(HWND hwnd, int timeoutMs) {
-    return testsupport::WaitFor([&] { return !IsWindow(hwnd); }, timeoutMs);
-}
-
 std::string WindowText(HWND hwnd) {
     int length = GetWindowTextLengthA(hwnd);
     if (length <= 0)
@@ -123,11 +119,6 @@ bool TypeText(HWND dialog, int id, const std::string& text) {
 
 bool CloseWindowAsUser(HWND hwnd) {
     return PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
-}
-
-int ProgressPosition(HWND dialog, int id) {
-    HWND bar = GetDlgItem(dialog, id);
-    return bar ? static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)) : -1;
 }
 
 int ListCount(HWND dialog, int id) {

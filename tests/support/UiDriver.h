@@ -15,8 +15,6 @@ namespace ui {
 // A visible top-level window with this caption (and class, if given), or NULL after the time.
 HWND WaitForWindow(const std::string& caption, int timeoutMs = 10000,
                    const char* className = nullptr);
-// True once `hwnd` is no longer a window.
-bool WaitForWindowGone(HWND hwnd, int timeoutMs = 10000);
 
 std::string WindowText(HWND hwnd);
 std::string ControlText(HWND dialog, int id);
@@ -34,8 +32,6 @@ bool TypeText(HWND dialog, int id, const std::string& text);
 
 // The user's close box (refused while the system menu's Close is greyed).
 bool CloseWindowAsUser(HWND hwnd);
-
-int ProgressPosition(HWND dialog, int id);
 
 int ListCount(HWND dialog, int id);
 std::string ListItemText(HWND dialog, int id, int index);
