@@ -231,6 +231,8 @@ TEST_F(BrowserTest, OtherMediaAndANullNameBuffer) {
         [&](HWND dialog) {
             EXPECT_EQ(Label(dialog), "") << "no label for a medium other than 1 to 3";
             EXPECT_TRUE(Listed(dialog).empty());
+            ui::ClickButton(dialog, IDC_USBMEMORY_BTN);
+            EXPECT_TRUE(WaitFor([&] { return Label(dialog) == "USB Memory:"; }));
             ui::ClickButton(dialog, IDC_ATACARD_BTN);
             EXPECT_TRUE(WaitFor([&] { return Label(dialog) == "ATA Card:"; }));
             ui::ClickButton(dialog, IDCANCEL);
