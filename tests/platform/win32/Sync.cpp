@@ -57,34 +57,6 @@ TEST(Events, AutoResetWakesExactlyOneOfTwoWaiters) {
 // ---------------------------------------------------------------------------------------
 // Waiting for several objects
 
-TEST(WaitMultiple, AllTakesNothingUntilEveryObjectIsSignalled) {
-    HANDLE ready = CreateEventA(nullptr, FALSE, TRUE, nullptr); // auto-reset, set
-    HANDLE later = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
-    HANDLE objects[3] = {ready, mutex, later};
-
-    EXPECT_EQ(WaitForMultipleObjects(3, objects, TRUE, 700), static_cast<DWORD>(WAIT_TIMEOUT));
-    // The failed wait consumed neither the auto-reset event nor the mutex.
-    HANDLE probe = StartThread([&] {
-        DWORD result = WaitForSingleObject(mutex, 0);
-        ReleaseMutex(mutex);
-        return result;
-    });
-    EXPECT_EQ(Join(probe), WAIT_OBJECT_0) << "the mutex stayed owned after a failed wait";
-    EXPECT_EQ(WaitForSingleObject(ready, 0), WAIT_OBJECT_0);
-    SetEvent(ready);
-
-    HANDLE setter = StartThread([&] { return SetEvent(later) ? 0u : 1u; });
-    EXPECT_EQ(WaitForMultipleObjects(3, objects, TRUE, INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(Join(setter), 0u);
-    // All were taken: both auto-reset events are reset, the mutex is this thread's.
-    EXPECT_EQ(WaitForSingleObject(ready, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(WaitForSingleObject(later, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_TRUE(ReleaseMutex(mutex));
-    for (HANDLE object : objects)
-        CloseHandle(object);
-}
-
 // Up to MAXIMUM_WAIT_OBJECTS distinct handles; none, more, a repeated or a null one fail.
 TEST(WaitMultiple, TakesUpToTheMaximumAndRejectsBadArguments) {
     std::vector<HANDLE> events;

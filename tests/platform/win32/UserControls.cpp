@@ -1,6 +1,6 @@
-// The controls of a dialog, beyond what the MFC control classes' tests cover: the list view's
-// mouse notifications, what the desktop's observers hear of typing and of the progress bar's
-// wrap, and bitmaps from (damaged) resources.
+// The controls of a dialog, beyond what the MFC control classes' tests and the design
+// browser's clicks cover: what the desktop's observers hear of typing and of the progress
+// bar's wrap, and bitmaps from (damaged) resources.
 #include <windows.h>
 #include <commctrl.h>
 #include <emu_desktop.h>
@@ -17,31 +17,9 @@ using testsupport::DialogBuilder;
 
 namespace {
 
-constexpr WORD kEdit = 12, kProgress = 13, kSingle = 15;
+constexpr WORD kEdit = 12, kProgress = 13;
 
-struct Notification {
-    UINT message;
-    int id;
-    UINT code;
-    int item;
-    LPARAM param;
-};
-
-std::vector<Notification> g_notes;
-
-INT_PTR CALLBACK RecordingDialog(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND)
-        g_notes.push_back(Notification{message, LOWORD(wParam), HIWORD(wParam), -1, 0});
-    if (message == WM_NOTIFY) {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        Notification note{message, static_cast<int>(header->idFrom), header->code, -1, 0};
-        if (header->code == NM_CLICK || header->code == NM_DBLCLK) {
-            const NMITEMACTIVATE* activate = reinterpret_cast<const NMITEMACTIVATE*>(lParam);
-            note.item = activate->iItem;
-            note.param = activate->lParam;
-        }
-        g_notes.push_back(note);
-    }
+INT_PTR CALLBACK PlainDialog(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG;
 }
 
@@ -58,12 +36,10 @@ public:
 class UserControls : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_notes.clear();
         DialogBuilder builder(DS_SETFONT | WS_POPUP | WS_CAPTION, "Controls");
         builder.Control(0x81, kEdit, WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, "")
-            .Control(PROGRESS_CLASSA, kProgress, WS_VISIBLE, "")
-            .Control(WC_LISTVIEWA, kSingle, WS_VISIBLE | LVS_SMALLICON | LVS_SINGLESEL, "");
-        m_dialog = CreateDialogIndirectParamA(NULL, builder.Template(), NULL, RecordingDialog, 0);
+            .Control(PROGRESS_CLASSA, kProgress, WS_VISIBLE, "");
+        m_dialog = CreateDialogIndirectParamA(NULL, builder.Template(), NULL, PlainDialog, 0);
         ASSERT_NE(nullptr, m_dialog);
     }
     void TearDown() override { DestroyWindow(m_dialog); }
@@ -71,51 +47,19 @@ protected:
     LRESULT Send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return SendDlgItemMessageA(m_dialog, id, message, wParam, lParam);
     }
-    size_t Count(UINT message, UINT code) const {
-        size_t n = 0;
-        for (const Notification& note : g_notes)
-            n += note.message == message && note.code == code;
-        return n;
-    }
-    int Insert(int id, int at, const char* text, LPARAM param) {
-        LVITEMA item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = at;
-        item.pszText = const_cast<char*>(text);
-        item.lParam = param;
-        return static_cast<int>(Send(id, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    }
-    void Click(int id, int index, bool twice) {
-        RECT rect{};
-        ASSERT_TRUE(Send(id, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rect)));
-        LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-        Send(id, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        Send(id, WM_LBUTTONUP, 0, at);
-        if (twice) {
-            Send(id, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-            Send(id, WM_LBUTTONUP, 0, at);
-        }
-    }
 
     HWND m_dialog = NULL;
 };
 
 // Typing is seen by the desktop's observers (the host's presenter), not only SetWindowText
-// (the dialogs' tests show the typing itself).
-TEST_F(UserControls, TypingIsSeenByTheDesktopsObservers) {
+// (the dialogs' tests show the typing itself). Stepping the progress bar past its upper bound
+// wraps to the lower one (CProgressCtrl's tests cover the range, the step and clamping);
+// observers hear each change once.
+TEST_F(UserControls, ObserversHearTypingAndEachProgressChangeAndStepItWraps) {
     DesktopRecorder recorder;
     emu::AddDesktopObserver(&recorder);
     Send(kEdit, WM_CHAR, 'A');
     Send(kEdit, WM_CHAR, 'B');
-    emu::RemoveDesktopObserver(&recorder);
-    EXPECT_EQ((std::vector<std::string>{"A", "AB"}), recorder.texts);
-}
-
-// Stepping past the upper bound wraps to the lower one (CProgressCtrl's tests cover the
-// range, the step and clamping); observers hear each change once.
-TEST_F(UserControls, ProgressBarStepItWrapsToTheLowerBoundAndObserversHearEachChange) {
-    DesktopRecorder recorder;
-    emu::AddDesktopObserver(&recorder);
     Send(kProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 30));
     Send(kProgress, PBM_SETSTEP, 10); // unchanged: nothing to hear
     for (int i = 0; i < 3; ++i)
@@ -124,35 +68,9 @@ TEST_F(UserControls, ProgressBarStepItWrapsToTheLowerBoundAndObserversHearEachCh
     EXPECT_EQ(0, Send(kProgress, PBM_GETPOS));   // past the end: back to the lower bound
     Send(kProgress, PBM_SETRANGE32, 50, 200000); // the position follows the range
     emu::RemoveDesktopObserver(&recorder);
+    EXPECT_EQ((std::vector<std::string>{"A", "AB"}), recorder.texts);
     ASSERT_EQ(6u, recorder.moves.size()); // range, 3 steps, wrap, range
     EXPECT_EQ((std::vector<int>{50, 50, 200000}), recorder.moves.back());
-}
-
-TEST_F(UserControls, MouseClicksSelectAndNotifyWithTheItem) {
-    Insert(kSingle, 0, "FOLDER1", 1000);
-    Insert(kSingle, 1, "FOLDER2", 2000);
-    Click(kSingle, 1, false);
-    EXPECT_EQ(1, Send(kSingle, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    EXPECT_EQ(1, Send(kSingle, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    Click(kSingle, 0, true);
-    EXPECT_EQ(0, Send(kSingle, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    EXPECT_EQ(1, Send(kSingle, LVM_GETSELECTEDCOUNT));
-    EXPECT_LE(2u, Count(WM_NOTIFY, LVN_ITEMCHANGED));
-    std::vector<std::pair<int, LPARAM>> clicks, doubles;
-    for (const Notification& note : g_notes) {
-        if (note.code == NM_CLICK)
-            clicks.emplace_back(note.item, note.param);
-        if (note.code == NM_DBLCLK)
-            doubles.emplace_back(note.item, note.param);
-    }
-    // The release that ends a double click is no click of its own.
-    EXPECT_EQ((std::vector<std::pair<int, LPARAM>>{{1, 2000}, {0, 1000}}), clicks);
-    EXPECT_EQ((std::vector<std::pair<int, LPARAM>>{{0, 1000}}), doubles);
-    // A click beside the items selects nothing and names no item.
-    Send(kSingle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 500));
-    Send(kSingle, WM_LBUTTONUP, 0, MAKELPARAM(5, 500));
-    EXPECT_EQ(0, Send(kSingle, LVM_GETSELECTEDCOUNT));
-    EXPECT_EQ(-1, g_notes.back().item);
 }
 
 // A black bitmap resource: BITMAPINFOHEADER and rows of 24 bits per pixel.

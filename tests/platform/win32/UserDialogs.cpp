@@ -161,11 +161,6 @@ TEST_F(UserDialogs, DialogBoxResultsForBadInputFollowWindows) {
         EXPECT_EQ(-1, DialogBoxParamA(NULL, MAKEINTRESOURCE(4713), NULL, TestDialogProc, 0))
             << size;
     }
-    // A control class the dialog manager does not have: the dialog fails as a whole.
-    DialogBuilder unknown(kDialogStyle, "Unknown");
-    unknown.Control(0x83, 5, WS_VISIBLE, "");
-    EXPECT_EQ(-1, DialogBoxIndirectParamA(NULL, unknown.Template(), NULL, TestDialogProc, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS), GetLastError());
     emu::UnregisterResource(NULL, RT_DIALOG, 4713);
 }
 
