@@ -177,12 +177,10 @@ inline long Run(const std::vector<Seed>& seeds, const Options& options) {
         if (seed.mutate)
             mutated.push_back(&seed);
     long inputs = 0;
-    for (long long i = -static_cast<long long>(seeds.size()); i < options.iterations; ++i) {
-        if (i >= 0 && mutated.empty())
-            break;
-        const Seed& seed =
-            i < 0 ? seeds[static_cast<size_t>(i + static_cast<long long>(seeds.size()))]
-                  : *mutated[static_cast<size_t>(i) % mutated.size()];
+    const long long first = -static_cast<long long>(seeds.size());
+    for (long long i = first; i < options.iterations && (i < 0 || !mutated.empty()); ++i) {
+        const Seed& seed = i < 0 ? seeds[static_cast<size_t>(i - first)]
+                                 : *mutated[static_cast<size_t>(i) % mutated.size()];
         current.seed = seed.name;
         current.iteration = i < 0 ? -1 : i;
         current.bytes = seed.bytes;
