@@ -162,14 +162,13 @@ TEST(DivisionVastData, DivisionOnTheJumpDisplacementGivesTwoHalves) {
     ASSERT_EQ(onCommand.halves.size(), 2u);
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(onCommand.halves[i].units, divided.halves[i].units);
-}
 
-TEST(DivisionVastData, DivisionZeroMakesOneHalfAroundTheLowerCentre) {
-    const Divided divided = Divide(TwoPartDesign(0));
-    EXPECT_EQ(divided.sizes, (std::vector<LONG>{0, 156}));
-    ASSERT_EQ(divided.halves.size(), 1u);
-    const Half& only = divided.halves[0];
-    // Everything after unit 0 is copied as it stands, the jump and the end code included.
+    // Divided at 0, one half around the lower centre: everything after unit 0 is copied as it
+    // stands, the jump and the end code included.
+    const Divided atZero = Divide(TwoPartDesign(0));
+    EXPECT_EQ(atZero.sizes, (std::vector<LONG>{0, 156}));
+    ASSERT_EQ(atZero.halves.size(), 1u);
+    const Half& only = atZero.halves[0];
     EXPECT_EQ(Landing(only, kLowerCentre), Landed(10, -10, After(TwoPartDesign(0).units, 2)));
     EXPECT_EQ(only.header.nUnits, 14);
     ExpectRect(only.header.rcExtents, 0, 410, 25, 0);

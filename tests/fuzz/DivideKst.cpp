@@ -1,8 +1,10 @@
-// Fuzz target: dividing a design file of any bytes as `vantel divide` does. The division trusts
-// its source, so the input goes through the host's checks first - well formed within the upper
-// bounds, wholly inside the file, a readable trailer - and only a design they accept is divided:
-// from every start position, and part after part as the host does, with several budgets. A design
-// whose header is out of range must be refused by SetDivideNo.
+// Fuzz target: reading a design file of any bytes as `vantel info` does - the structural check
+// against the file's length, the trailer reader and the record count of block-record sections -
+// and dividing it as `vantel divide` does. The division trusts its source, so the input goes
+// through the host's checks first - well formed within the upper bounds, wholly inside the file, a
+// readable trailer - and only a design they accept is divided: from every start position, and part
+// after part as the host does, with several budgets. A design whose header is out of range must be
+// refused by SetDivideNo.
 #include "stdafx.h"
 #include "design/FileData.h"
 #include "fuzz/DesignSeeds.h"
@@ -100,9 +102,83 @@ void RefuseByHeader(const uint8_t* data, size_t size) {
     fuzz::Count("refused by the header");
 }
 
+// The first `size` bytes of the input, in a block of exactly that size, through the check.
+bool PrefixWellFormed(const uint8_t* data, size_t size) {
+    std::unique_ptr<uint8_t[]> prefix(new uint8_t[size]);
+    std::memcpy(prefix.get(), data, size);
+    return KstCheckStructure(prefix.get(), size, FALSE, nullptr) != FALSE;
+}
+
+void CheckStructure(const uint8_t* data, size_t size) {
+    DWORD proper = 0;
+    const bool loose = KstCheckStructure(data, size, FALSE, &proper) != FALSE;
+    const bool strict = KstCheckStructure(data, size, TRUE, nullptr) != FALSE;
+    FUZZ_REQUIRE(loose || !strict, "the upper bounds only narrow the check");
+    if (!loose)
+        return;
+    fuzz::Count("well formed");
+    FUZZ_REQUIRE(proper > KST_HEADER_SIZE && proper <= size,
+                 "a well-formed design's stitch data lies inside the buffer");
+    // The same bytes cut short anywhere into the stitch data are not well formed: at the last
+    // byte, and at a point that the input picks.
+    const DWORD offset = static_cast<DWORD>(GetLong(data));
+    FUZZ_REQUIRE(!PrefixWellFormed(data, proper - 1), "a design one byte short is malformed");
+    const size_t cut = offset + (size * 2654435761u + data[size - 1]) % (proper - offset);
+    FUZZ_REQUIRE(!PrefixWellFormed(data, cut), "a design cut into its stitch data is malformed");
+    fuzz::Count("cut short and rejected");
+    // The division's callers check with a trusted buffer; the answer must be the same.
+    const size_t trusted = static_cast<size_t>(-1);
+    FUZZ_REQUIRE(KstCheckStructure(data, trusted, FALSE, nullptr) &&
+                     (KstCheckStructure(data, trusted, TRUE, nullptr) != FALSE) == strict,
+                 "a trusted buffer gets the same answer");
+}
+
+void CheckTrailer(const uint8_t* data, size_t size) {
+    const int count = KstReadTrailer(data, size, nullptr, 0);
+    FUZZ_REQUIRE(count >= -1 && count <= 255, "a section count is one byte");
+    if (count < 0)
+        fuzz::Count("trailer malformed");
+    if (count <= 0)
+        return;
+    fuzz::Count("trailer read");
+    // One entry more than asked for, which must stay untouched.
+    std::vector<KST_SECTION> sections(count + 1, KST_SECTION{-7, -7, 7});
+    FUZZ_REQUIRE(KstReadTrailer(data, size, sections.data(), count) == count,
+                 "the count does not depend on the entries asked for");
+    FUZZ_REQUIRE(sections[count].nType == -7 && sections[count].dwOffset == 7,
+                 "no entry beyond the number asked for is written");
+    KST_SECTION first = {-7, -7, 7};
+    FUZZ_REQUIRE(KstReadTrailer(data, size, &first, 1) == count && first.nType == sections[0].nType,
+                 "asking for fewer entries fills fewer");
+
+    // The bodies follow one another, each inside the buffer.
+    unsigned long long at = sections[0].dwOffset;
+    for (int i = 0; i < count; ++i) {
+        const KST_SECTION& section = sections[i];
+        FUZZ_REQUIRE(section.dwOffset == at, "section bodies follow one another");
+        FUZZ_REQUIRE(section.nSize >= 0 && at + section.nSize <= size,
+                     "a section body lies inside the buffer");
+        fuzz::Touch(data + section.dwOffset, section.nSize);
+        at += section.nSize;
+        if (section.nType != KST_SECTION_BLOCKS)
+            continue;
+        const LONG records = KstSectionRecordCount(data, &section);
+        FUZZ_REQUIRE(records >= -1, "a record count is a count or -1");
+        if (records < 0)
+            continue;
+        FUZZ_REQUIRE(4 + KST_BLOCK_RECORD_SIZE * static_cast<long long>(records) <= section.nSize,
+                     "the block records lie inside their section");
+        fuzz::Touch(data + section.dwOffset + 4,
+                    KST_BLOCK_RECORD_SIZE * static_cast<size_t>(records));
+        fuzz::Count("block records read");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    CheckStructure(data, size);
+    CheckTrailer(data, size);
     if (!DivideAccepts(data, size)) {
         RefuseByHeader(data, size);
         return 0;
@@ -138,15 +214,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 std::vector<fuzz::Seed> fuzz::TargetSeeds() {
-    return fuzzdesign::PlainSeeds();
+    return fuzzdesign::WithBrokenSeeds(fuzzdesign::PlainSeeds());
 }
 
 #ifndef VANTEL_LIBFUZZER
 #include <gtest/gtest.h>
 
-TEST(FuzzDivideKst, SeedsAndMutationsThroughTheHostsChecksAndTheDivision) {
-    const long inputs = fuzzdesign::RunTarget("DivideKst", fuzz::TargetSeeds(), 5000);
-    // Enough mutated designs get past the checks, and their division runs to the end.
+TEST(FuzzDivideKst, SeedsAndMutationsThroughTheChecksTheTrailerAndTheDivision) {
+    const long inputs = fuzzdesign::RunTarget("DivideKst", fuzz::TargetSeeds(), 8000);
+    // The mutations must reach every path: well-formed designs, trailers read and malformed,
+    // designs past the host's checks whose division runs to the end.
+    EXPECT_GT(fuzz::Counter("well formed"), inputs / 10);
+    EXPECT_GT(fuzz::Counter("trailer read"), inputs / 10);
+    EXPECT_GT(fuzz::Counter("trailer malformed"), inputs / 100);
+    EXPECT_GT(fuzz::Counter("block records read"), inputs / 20);
     EXPECT_GT(fuzz::Counter("accepted"), inputs / 5);
     EXPECT_GT(fuzz::Counter("divided to the end"), inputs / 5);
     EXPECT_GT(fuzz::Counter("refused by the header"), inputs / 20);

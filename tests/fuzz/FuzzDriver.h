@@ -46,7 +46,7 @@ inline void Count(const char* name) {
 }
 
 inline long Counter(const char* name) {
-    return Counters().count(name) ? Counters()[name] : 0;
+    return Counters()[name];
 }
 
 // Reads every byte of a range, so that the address sanitizer sees whether it lies in the buffer.
@@ -130,11 +130,11 @@ private:
 // Applies one mutation to `bytes`.
 inline void Mutate(std::vector<uint8_t>& bytes, const Seed& seed, const Options& options,
                    Random& random) {
-    std::vector<uint8_t> interesting = {0x00, 0x7F, 0x80, 0xFF};
-    interesting.insert(interesting.end(), options.bytes.begin(), options.bytes.end());
-    std::vector<int64_t> values = {-1,   0,      1,      2,         0x7F,      0x80,
-                                   0xFF, 0x7FFF, 0xFFFF, INT32_MIN, 0x7FFFFFFF};
-    values.insert(values.end(), options.values.begin(), options.values.end());
+    std::vector<uint8_t> interesting = options.bytes;
+    interesting.insert(interesting.end(), {0x00, 0x7F, 0x80, 0xFF});
+    std::vector<int64_t> values = options.values;
+    values.insert(values.end(),
+                  {-1, 0, 1, 2, 0x7F, 0x80, 0xFF, 0x7FFF, 0xFFFF, INT32_MIN, 0x7FFFFFFF});
     const size_t kind = random.Below(bytes.empty() ? 1 : 8);
     if (kind == 0) { // extension by zeros, 0xFF or random bytes
         const size_t count = 1 + random.Below(random.Below(4) == 0 ? 4096 : 24);
@@ -163,16 +163,10 @@ inline void Mutate(std::vector<uint8_t>& bytes, const Seed& seed, const Options&
     }
 }
 
-#ifdef VANTEL_FUZZ_DEATH_CALLBACK
-inline void OnSanitizerDeath() {
-    ReportCurrentInput();
-}
-#endif
-
 // Runs the seeds and `options.iterations` mutations of them; returns the number of inputs.
 inline long Run(const std::vector<Seed>& seeds, const Options& options) {
 #ifdef VANTEL_FUZZ_DEATH_CALLBACK
-    __sanitizer_set_death_callback(OnSanitizerDeath);
+    __sanitizer_set_death_callback([] { ReportCurrentInput(); });
 #endif
     Counters().clear();
     Current& current = CurrentInput();
@@ -183,12 +177,10 @@ inline long Run(const std::vector<Seed>& seeds, const Options& options) {
         if (seed.mutate)
             mutated.push_back(&seed);
     long inputs = 0;
-    for (long long i = -static_cast<long long>(seeds.size()); i < options.iterations; ++i) {
-        if (i >= 0 && mutated.empty())
-            break;
-        const Seed& seed =
-            i < 0 ? seeds[static_cast<size_t>(i + static_cast<long long>(seeds.size()))]
-                  : *mutated[static_cast<size_t>(i) % mutated.size()];
+    const long long first = -static_cast<long long>(seeds.size());
+    for (long long i = first; i < options.iterations && (i < 0 || !mutated.empty()); ++i) {
+        const Seed& seed = i < 0 ? seeds[static_cast<size_t>(i - first)]
+                                 : *mutated[static_cast<size_t>(i) % mutated.size()];
         current.seed = seed.name;
         current.iteration = i < 0 ? -1 : i;
         current.bytes = seed.bytes;
