@@ -91,26 +91,25 @@ TEST(StorageNames, WhatTheFileSystemTakes) {
     EXPECT_FALSE(Storage::SameName("rose.kst", "rose.kst+"));
 }
 
-TEST(DesignCheck, AcceptsWellFormedDesigns) {
-    std::vector<uint8_t> five = MakeDesign(5, 3);
-    EXPECT_TRUE(CheckDesignStructure(five.data(), five.size()));
-    // One stitch and the end code: two units, one colour.
-    std::vector<uint8_t> tiny = MakeDesign(1, 1);
-    EXPECT_TRUE(CheckDesignStructure(tiny.data(), tiny.size()));
-    // Units after the end code that the count leaves out do not matter.
-    tiny.insert(tiny.end(), {1, 1, 1, 1});
-    EXPECT_TRUE(CheckDesignStructure(tiny.data(), tiny.size()));
-    PutU32(&tiny[28], 4);
-    EXPECT_FALSE(CheckDesignStructure(tiny.data(), tiny.size())) << "counted after the end";
-}
-
-TEST(DesignCheck, RejectsBrokenDesigns) {
-    std::vector<uint8_t> good = MakeDesign(2, 3);
+// The firmware takes well-formed designs only: each case changes one of two colours.
+TEST(DesignCheck, TakesWellFormedDesignsOnly) {
+    const std::vector<uint8_t> good = MakeDesign(2, 3);
     auto broken = [&](auto change) {
         std::vector<uint8_t> design = good;
         change(design);
         return !CheckDesignStructure(design.data(), design.size());
     };
+    EXPECT_FALSE(broken([](auto&) {}));
+    // Units after the end code that the count leaves out do not matter; counted, they do.
+    EXPECT_FALSE(broken([](auto& d) { d.insert(d.end(), {1, 1, 1, 1}); }));
+    EXPECT_TRUE(broken([](auto& d) {
+        d.insert(d.end(), {1, 1, 1, 1});
+        PutU32(&d[28], GetU32(&d[28]) + 2);
+    })) << "counted after the end";
+    // An unknown command is one unit and does not take the next.
+    EXPECT_FALSE(broken([](auto& d) { d[d.size() - 4] = 0x80, d[d.size() - 3] = 0x07; }));
+    EXPECT_TRUE(broken([](auto& d) { d[d.size() - 2] = 0x80, d[d.size() - 1] = 0x01; }))
+        << "a colour change whose displacement unit lies beyond the count";
     EXPECT_TRUE(broken([](auto& d) { PutU32(&d[24], 3); })) << "colour count";
     EXPECT_TRUE(broken([](auto& d) { PutU32(&d[0], 116); })) << "stitch offset 116";
     EXPECT_TRUE(broken([](auto& d) { PutU32(&d[28], 0); })) << "no units";
@@ -119,15 +118,4 @@ TEST(DesignCheck, RejectsBrokenDesigns) {
     EXPECT_TRUE(broken([](auto& d) { PutU32(&d[28], 0x7FFFFFFF); })) << "count outside";
     EXPECT_TRUE(broken([](auto& d) { d.resize(50); })) << "no full header";
     EXPECT_FALSE(CheckDesignStructure(nullptr, 0));
-    // A colour change whose displacement unit lies beyond the count.
-    std::vector<uint8_t> design = MakeDesign(1, 2);
-    design[design.size() - 2] = 0x80;
-    design[design.size() - 1] = 0x01;
-    PutU32(&design[24], 2);
-    EXPECT_FALSE(CheckDesignStructure(design.data(), design.size()));
-    // An unknown command is one unit and does not take the next.
-    design = MakeDesign(1, 2);
-    design[design.size() - 4] = 0x80;
-    design[design.size() - 3] = 0x07;
-    EXPECT_TRUE(CheckDesignStructure(design.data(), design.size()));
 }
