@@ -1,9 +1,12 @@
 // The command object against the simulated machine: status, sending and receiving one design,
-// the messages shown and not shown, cancellation, the result buffer across calls.
+// the messages shown and not shown, cancellation, the result buffer across calls and copies.
 #include "command/Com.h"
 #include "command/ComTestKit.h"
 
 #include <malloc.h>
+
+#include <memory>
+#include <tuple>
 
 using comtest::Design;
 using testsupport::Port;
@@ -101,4 +104,26 @@ TEST_F(ComTest, EachResultReleasesTheOneBefore) {
     EXPECT_EQ(dir.Path(), com.m_strCurrentFolder.GetString());
     EXPECT_EQ(std::vector<std::string>{"rose.kst"},
               comtest::Names({com.m_pBuffer, com.m_pBuffer + 32}));
+}
+
+TEST_F(ComTest, CopiesOwnTheirResultAndNeverShareThePort) {
+    auto source = std::make_unique<CCom>(owner.hwnd, &cancel);
+    source->SetFolderInfo(Text(dir.Path()));
+    source->m_strSavedFolder = "saved";
+    CCom copy(*source);
+    com.SetFolderInfo(Text(dir.Path()));
+    com = *source;
+    com = com;
+    EXPECT_NE(source->m_pBuffer, copy.m_pBuffer);
+    EXPECT_NE(source->m_pBuffer, com.m_pBuffer);
+    source.reset(); // the copies' buffers outlive it
+    for (CCom* c : {&copy, &com}) {
+        EXPECT_EQ(std::make_tuple(32u, owner.hwnd, &cancel, std::string("saved"), dir.Path()),
+                  std::make_tuple(c->m_nFolderInfoSize, c->m_hOwner, c->m_pCancelEvent,
+                                  std::string(c->m_strSavedFolder),
+                                  std::string(c->m_strCurrentFolder)));
+        EXPECT_EQ(std::vector<std::string>{"rose.kst"},
+                  comtest::Names({c->m_pBuffer, c->m_pBuffer + 32}));
+        EXPECT_EQ(0, c->GetStatus(1)) << "each copy opens a port of its own";
+    }
 }
