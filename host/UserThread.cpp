@@ -1,5 +1,7 @@
 #include "UserThread.h"
 
+#include "frame/MessageWait.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,11 +30,7 @@ DWORD WINAPI UserThread::Main(LPVOID self) {
 void UserThread::Join() {
     if (m_thread == NULL)
         return;
-    while (::MsgWaitForMultipleObjects(1, &m_thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
-           WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE); // serves the messages sent meanwhile
-    }
+    WaitServingMessages(m_thread);
     ::CloseHandle(m_thread);
     m_thread = NULL;
 }

@@ -2,6 +2,7 @@
 
 #include "dialogs/transfer/WorkerDlg.h"
 
+#include "frame/MessageWait.h"
 #include "frame/TransferMutex.h"
 #include "usb/CommError.h"
 
@@ -27,21 +28,6 @@ CEvent* NewCancelEvent() {
     }
     END_CATCH
     return pEvent;
-}
-
-// Waits for the thread without a time limit, serving the messages that other threads send to
-// this one meanwhile: the worker sets texts and reads the bar by message, and a wait that did
-// not serve them would never end. The wait wakes only for messages sent after the queue was
-// last looked at, so those already there are served before each wait.
-void WaitServingMessages(HANDLE hThread) {
-    for (;;) {
-        MSG msg;
-        ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE); // serves the sent messages
-        const DWORD dwWait =
-            ::MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (dwWait != WAIT_OBJECT_0 + 1)
-            return; // the thread has ended (or its handle is no longer one to wait on)
-    }
 }
 
 } // namespace
